@@ -1,0 +1,80 @@
+// Vexalon's Linux stand-in for <dwrite.h>: the shared factory and text formats.
+// Implemented on FreeType and fontconfig in platform/dwrite.
+#pragma once
+#include <windows.h>
+#include <dcommon.h>
+
+enum DWRITE_FACTORY_TYPE { DWRITE_FACTORY_TYPE_SHARED = 0, DWRITE_FACTORY_TYPE_ISOLATED = 1 };
+enum DWRITE_FONT_WEIGHT {
+  DWRITE_FONT_WEIGHT_THIN = 100,
+  DWRITE_FONT_WEIGHT_EXTRA_LIGHT = 200,
+  DWRITE_FONT_WEIGHT_LIGHT = 300,
+  DWRITE_FONT_WEIGHT_NORMAL = 400,
+  DWRITE_FONT_WEIGHT_REGULAR = 400,
+  DWRITE_FONT_WEIGHT_MEDIUM = 500,
+  DWRITE_FONT_WEIGHT_SEMI_BOLD = 600,
+  DWRITE_FONT_WEIGHT_BOLD = 700,
+  DWRITE_FONT_WEIGHT_EXTRA_BOLD = 800,
+  DWRITE_FONT_WEIGHT_BLACK = 900,
+  DWRITE_FONT_WEIGHT_HEAVY = 900,
+  DWRITE_FONT_WEIGHT_EXTRA_BLACK = 950,
+};
+enum DWRITE_FONT_STYLE { DWRITE_FONT_STYLE_NORMAL = 0, DWRITE_FONT_STYLE_OBLIQUE = 1, DWRITE_FONT_STYLE_ITALIC = 2 };
+enum DWRITE_FONT_STRETCH {
+  DWRITE_FONT_STRETCH_UNDEFINED = 0,
+  DWRITE_FONT_STRETCH_ULTRA_CONDENSED = 1,
+  DWRITE_FONT_STRETCH_EXTRA_CONDENSED = 2,
+  DWRITE_FONT_STRETCH_CONDENSED = 3,
+  DWRITE_FONT_STRETCH_SEMI_CONDENSED = 4,
+  DWRITE_FONT_STRETCH_NORMAL = 5,
+  DWRITE_FONT_STRETCH_MEDIUM = 5,
+  DWRITE_FONT_STRETCH_SEMI_EXPANDED = 6,
+  DWRITE_FONT_STRETCH_EXPANDED = 7,
+  DWRITE_FONT_STRETCH_EXTRA_EXPANDED = 8,
+  DWRITE_FONT_STRETCH_ULTRA_EXPANDED = 9,
+};
+enum DWRITE_TEXT_ALIGNMENT {
+  DWRITE_TEXT_ALIGNMENT_LEADING = 0,
+  DWRITE_TEXT_ALIGNMENT_TRAILING = 1,
+  DWRITE_TEXT_ALIGNMENT_CENTER = 2,
+  DWRITE_TEXT_ALIGNMENT_JUSTIFIED = 3,
+};
+enum DWRITE_PARAGRAPH_ALIGNMENT {
+  DWRITE_PARAGRAPH_ALIGNMENT_NEAR = 0,
+  DWRITE_PARAGRAPH_ALIGNMENT_FAR = 1,
+  DWRITE_PARAGRAPH_ALIGNMENT_CENTER = 2,
+};
+enum DWRITE_WORD_WRAPPING { DWRITE_WORD_WRAPPING_WRAP = 0, DWRITE_WORD_WRAPPING_NO_WRAP = 1 };
+
+VX_DEFINE_UUID(IDWriteFactory, 0x56455802, 0x2d00, 0x4d01, 0x80, 0x00, 0x56, 0x45, 0x58, 0x41, 0x4c, 0x01);
+VX_DEFINE_UUID(IDWriteTextFormat, 0x56455802, 0x2d00, 0x4d01, 0x80, 0x00, 0x56, 0x45, 0x58, 0x41, 0x4c, 0x02);
+VX_DEFINE_UUID(IDWriteFontCollection, 0x56455802, 0x2d00, 0x4d01, 0x80, 0x00, 0x56, 0x45, 0x58, 0x41, 0x4c, 0x03);
+
+// Only the system collection exists here: the game always passes null.
+struct IDWriteFontCollection : public IUnknown {
+  virtual UINT32 STDMETHODCALLTYPE GetFontFamilyCount() = 0;
+};
+
+struct IDWriteTextFormat : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE SetTextAlignment(DWRITE_TEXT_ALIGNMENT textAlignment) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetParagraphAlignment(DWRITE_PARAGRAPH_ALIGNMENT paragraphAlignment) = 0;
+  virtual HRESULT STDMETHODCALLTYPE SetWordWrapping(DWRITE_WORD_WRAPPING wordWrapping) = 0;
+  virtual DWRITE_TEXT_ALIGNMENT STDMETHODCALLTYPE GetTextAlignment() = 0;
+  virtual DWRITE_PARAGRAPH_ALIGNMENT STDMETHODCALLTYPE GetParagraphAlignment() = 0;
+  virtual DWRITE_WORD_WRAPPING STDMETHODCALLTYPE GetWordWrapping() = 0;
+  virtual UINT32 STDMETHODCALLTYPE GetFontFamilyNameLength() = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetFontFamilyName(WCHAR* fontFamilyName, UINT32 nameSize) = 0;
+  virtual DWRITE_FONT_WEIGHT STDMETHODCALLTYPE GetFontWeight() = 0;
+  virtual DWRITE_FONT_STYLE STDMETHODCALLTYPE GetFontStyle() = 0;
+  virtual DWRITE_FONT_STRETCH STDMETHODCALLTYPE GetFontStretch() = 0;
+  virtual FLOAT STDMETHODCALLTYPE GetFontSize() = 0;
+};
+
+struct IDWriteFactory : public IUnknown {
+  virtual HRESULT STDMETHODCALLTYPE CreateTextFormat(const WCHAR* fontFamilyName, IDWriteFontCollection* fontCollection,
+                                                     DWRITE_FONT_WEIGHT fontWeight, DWRITE_FONT_STYLE fontStyle,
+                                                     DWRITE_FONT_STRETCH fontStretch, FLOAT fontSize,
+                                                     const WCHAR* localeName, IDWriteTextFormat** textFormat) = 0;
+};
+
+HRESULT WINAPI DWriteCreateFactory(DWRITE_FACTORY_TYPE factoryType, REFIID iid, IUnknown** factory);

@@ -1,0 +1,25 @@
+// Contract between the windowing family (platform/win32) and the drawing
+// family (platform/d2d).
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+struct SDL_Window;
+
+// The SDL window behind hwnd, or null when hwnd is not a live window (or the
+// layer runs without a display). User-interface thread only. Windows are made
+// with SDL_WINDOW_OPENGL after an OpenGL 3.3 core context has been requested.
+SDL_Window* VxSdlWindowOf(HWND hwnd);
+
+// The client size the window was created with (600 x 720 for the game), which
+// is the picture's size whatever size a window manager forces on the window.
+bool VxClientSizeOf(HWND hwnd, int* width, int* height);
+
+// Resolves a path as Windows would relative to the working directory:
+// backslashes become separators. Wide (UTF-32) in, UTF-8 out.
+std::string VxPathToUtf8(const wchar_t* path);
+
+// Writes one line to stderr saying why the environment failed us (no display,
+// no OpenGL 3.3, no audio device). The game code itself never logs.
+void VxReportEnvironmentFailure(const char* what, const char* detail);

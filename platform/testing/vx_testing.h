@@ -1,0 +1,73 @@
+// Test seams of the Linux platform layer: for tests and benchmarks, never for
+// the game. Linux only.
+#pragma once
+#include <d2d1.h>
+#include <dwrite.h>
+
+#include <cstdint>
+#include <vector>
+
+namespace vxtest {
+
+enum class Op {
+  Clear,
+  DrawLine,
+  DrawRectangle,
+  FillRectangle,
+  DrawRoundedRectangle,
+  DrawEllipse,
+  FillEllipse,
+  DrawBitmap,
+  DrawText,
+};
+
+// One drawing call as the render target received it.
+struct Command {
+  Op op;
+  D2D1_COLOR_F color;       // the brush's colour at the call (solid brushes), or Clear's colour
+  float brushOpacity;       // the brush's opacity at the call
+  float strokeWidth;        // stroked shapes
+  ID2D1StrokeStyle* stroke; // as passed (may be null)
+  D2D1_POINT_2F p0, p1;     // DrawLine
+  D2D1_RECT_F rect;         // rectangles; DrawBitmap's destination; DrawText's layout rectangle
+  D2D1_ELLIPSE ellipse;
+  D2D1_ROUNDED_RECT rounded;
+  ID2D1Bitmap* bitmap;      // DrawBitmap
+  bool hasSource;
+  D2D1_RECT_F source;       // DrawBitmap's source rectangle when hasSource
+  float opacity;            // DrawBitmap
+  D2D1_BITMAP_INTERPOLATION_MODE interpolation;
+  IDWriteTextFormat* format;          // DrawText
+  DWRITE_TEXT_ALIGNMENT alignment;    // the format's alignment at the call
+  UINT32 textLength;                  // DrawText: length as passed
+  WCHAR text[128];                    // DrawText: the first 127 units, terminated
+};
+
+// While on, the Direct2D factory's CreateHwndRenderTarget returns render
+// targets that record their calls instead of drawing: no window and no
+// OpenGL are needed, and the HWND is not looked at. Bitmaps still hold their
+// pixels. Recording reuses its storage: once warm a frame allocates nothing.
+void UseRecordingTargets(bool on);
+
+// The calls between the last completed BeginDraw and EndDraw on a recording
+// target, and those of the frame in progress.
+const std::vector<Command>& LastFrame(ID2D1RenderTarget* target);
+const std::vector<Command>& CurrentFrame(ID2D1RenderTarget* target);
+// Number of completed BeginDraw/EndDraw pairs on a recording target.
+uint64_t FramesDrawn(ID2D1RenderTarget* target);
+
+// The next EndDraw on this target (recording or real) reports D2DERR_RECREATE_TARGET.
+void FailNextEndDraw(ID2D1RenderTarget* target);
+
+// The next CreateHwndRenderTarget fails with this HRESULT (then the seam clears).
+void FailNextRenderTargetCreation(HRESULT failure);
+
+// Reads back the picture of the window's last EndDraw as RGBA8, top row
+// first, at the picture's own size (600 x 720 for the game). False when the
+// window has no real render target.
+bool ReadWindowPixels(HWND hwnd, std::vector<uint8_t>& rgba, int* width, int* height);
+
+// Pixels of a bitmap made by CreateBitmapFromWicBitmap, premultiplied BGRA, top row first.
+bool ReadBitmapPixels(ID2D1Bitmap* bitmap, std::vector<uint8_t>& bgra, int* width, int* height);
+
+}  // namespace vxtest

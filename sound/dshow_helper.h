@@ -1,0 +1,32 @@
+// Named sounds: one DirectShow graph per MP3 file, filed under a short name.
+// Everything runs on the user-interface thread.
+#pragma once
+
+#include <windows.h>
+#include <dshow.h>
+
+#include <map>
+#include <string>
+
+namespace DShowHLP {
+
+struct Sound {
+  IGraphBuilder* graph;
+  IMediaControl* control;
+  IMediaSeeking* seeking;
+  IMediaEventEx* events;  // null unless looping notification is armed
+};
+
+extern std::map<std::wstring, Sound> g_sounds;
+
+int Startup();
+void LoadSound(const wchar_t* path, const wchar_t* name);  // throws int -1 on failure
+void PlayFromStart(const wchar_t* name, int loop, HWND hwnd);
+void Play(const wchar_t* name, int loop, HWND hwnd);
+void Stop(const wchar_t* name);
+void StartSound(Sound* sound, int loop, HWND hwnd);
+void StopAndRewind(Sound* sound);
+void HandleGraphEvent(Sound* sound);
+void Cleanup();
+
+}  // namespace DShowHLP
