@@ -11,6 +11,8 @@
 #include <dwrite.h>
 #include <wincodec.h>
 
+#include <atomic>
+
 // The private message a sound's media graph posts to the window.
 #define WM_APP_SOUND_EVENT (WM_APP + 9999)
 
@@ -25,12 +27,14 @@ extern HANDLE g_timerQueue;
 int LoadAssets();
 
 // ---- window, keyboard and frame pacing ----
-extern HWND g_mainWindow;
+// The timer's worker threads read these while the user-interface thread
+// writes them, so they are atomics.
+extern std::atomic<HWND> g_mainWindow;
+extern std::atomic<DWORD> g_lastTickMs;
+extern std::atomic<DWORD> g_nowTickMs;
+extern std::atomic<int> g_inactive;
 extern BYTE g_keyDown[256];
 extern BYTE g_keyLatched[256];
-extern DWORD g_lastTickMs;
-extern DWORD g_nowTickMs;
-extern int g_inactive;
 extern HANDLE g_delayedTimer;
 extern int g_delayedPending;
 extern const wchar_t kWindowClassName[];
