@@ -67,6 +67,9 @@ void FailNextRenderTargetCreation(HRESULT failure);
 // window has no real render target.
 bool ReadWindowPixels(HWND hwnd, std::vector<uint8_t>& rgba, int* width, int* height);
 
+// Whether the window has an invalidation waiting to become a WM_PAINT.
+bool PaintPending(HWND hwnd);
+
 // Pixels of a bitmap made by CreateBitmapFromWicBitmap, premultiplied BGRA, top row first.
 bool ReadBitmapPixels(ID2D1Bitmap* bitmap, std::vector<uint8_t>& bgra, int* width, int* height);
 

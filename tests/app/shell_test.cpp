@@ -1,0 +1,280 @@
+// The shell's pieces in this process: keyboard latch, tick rule, glow
+// strokes, geometry helpers and the making of the target-dependent set.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "app/shell.h"
+#include "vx_testing.h"
+
+namespace {
+
+// COM, the factories and the device-independent set, on recording targets.
+class ShellEnvironment : public ::testing::Environment {
+ public:
+  void SetUp() override {
+    vxtest::UseRecordingTargets(true);
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(NULL)));
+    ASSERT_TRUE(SUCCEEDED(D2D1CreateFactory(D2D1_FACTORY_TYPE_MULTI_THREADED, __uuidof(ID2D1Factory), NULL,
+                                            reinterpret_cast<void**>(&g_d2dFactory))));
+    ASSERT_TRUE(SUCCEEDED(DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
+                                              reinterpret_cast<IUnknown**>(&g_dwriteFactory))));
+    ASSERT_TRUE(SUCCEEDED(WicStartup()));
+    ASSERT_TRUE(SUCCEEDED(CreateDeviceIndependentResources()));
+    InitializeCriticalSection(&g_renderLock);
+  }
+};
+const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new ShellEnvironment);
+
+LRESULT CALLBACK QuietProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+HWND MakeWindow() {
+  static bool registered = false;
+  if (!registered) {
+    WNDCLASSEXW wc = {};
+    wc.cbSize = sizeof(wc);
+    wc.lpfnWndProc = QuietProc;
+    wc.lpszClassName = L"ShellTestWindow";
+    registered = RegisterClassExW(&wc) != 0;
+  }
+  return CreateWindowExW(0, L"ShellTestWindow", L"test", WS_SYSMENU, 0, 0, 606, 749, NULL, NULL, NULL, NULL);
+}
+
+void Validate(HWND hwnd) {
+  PAINTSTRUCT ps;
+  BeginPaint(hwnd, &ps);
+  EndPaint(hwnd, &ps);
+}
+
+// A frame source whose pixels can be refused, to fail bitmap creation.
+struct FakeFrame : IWICBitmapSource {
+  bool fail = false;
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+    if (IsEqualGUID(iid, __uuidof(IUnknown)) || IsEqualGUID(iid, __uuidof(IWICBitmapSource))) {
+      *object = this;
+      return S_OK;
+    }
+    *object = NULL;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
+  ULONG STDMETHODCALLTYPE Release() override { return 1; }
+  HRESULT STDMETHODCALLTYPE GetSize(UINT* w, UINT* h) override {
+    if (fail) return E_FAIL;
+    *w = 4;
+    *h = 4;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* format) override {
+    *format = GUID_WICPixelFormat32bppBGRA;
+    return fail ? E_FAIL : S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE GetResolution(double* x, double* y) override {
+    *x = *y = 96.0;
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect*, UINT stride, UINT size, BYTE* buffer) override {
+    if (fail) return E_FAIL;
+    if (stride < 16 || size < 64) return E_INVALIDARG;
+    for (UINT i = 0; i < 64; ++i) buffer[i] = 0xFF;
+    return S_OK;
+  }
+};
+
+TEST(Keyboard, PressIsReportedOncePerPressDespiteAutoRepeat) {
+  struct Step {
+    UINT message;  // 0: call KeyPressedOnce instead
+    int expected;
+  };
+  const Step steps[] = {
+      {0, 0},           // nothing held
+      {WM_KEYDOWN, 0},  {0, 1}, {0, 0},
+      {WM_KEYDOWN, 0},  {WM_KEYDOWN, 0}, {0, 0},  // auto-repeat does not re-arm
+      {WM_KEYUP, 0},    {0, 0},
+      {WM_KEYDOWN, 0},  {0, 1},                    // a new press does
+      {WM_KEYDOWN, 0},  {WM_KEYUP, 0}, {WM_KEYDOWN, 0}, {0, 1},
+      {WM_KEYUP, 0},
+  };
+  int i = 0;
+  for (const Step& step : steps) {
+    SCOPED_TRACE(i++);
+    if (step.message) {
+      EXPECT_EQ(MainWndProc(NULL, step.message, VK_SPACE, 0), 0);
+    } else {
+      EXPECT_EQ(KeyPressedOnce(VK_SPACE), step.expected);
+    }
+  }
+  // A press released before the frame looks is never seen.
+  MainWndProc(NULL, WM_KEYDOWN, VK_LEFT, 0);
+  MainWndProc(NULL, WM_KEYUP, VK_LEFT, 0);
+  EXPECT_EQ(KeyPressedOnce(VK_LEFT), 0);
+}
+
+TEST(Keyboard, CodesPastTheArraysChangeNothing) {
+  BYTE down[256], latched[256];
+  memcpy(down, g_keyDown, sizeof(down));
+  memcpy(latched, g_keyLatched, sizeof(latched));
+  for (WPARAM code : {WPARAM(256), WPARAM(257), WPARAM(4096), ~WPARAM(0)}) {
+    EXPECT_EQ(MainWndProc(NULL, WM_KEYDOWN, code, 0), 0);
+    EXPECT_EQ(MainWndProc(NULL, WM_KEYUP, code, 0), 0);
+  }
+  EXPECT_EQ(memcmp(down, g_keyDown, sizeof(down)), 0);
+  EXPECT_EQ(memcmp(latched, g_keyLatched, sizeof(latched)), 0);
+  EXPECT_EQ(KeyPressedOnce(300), 0);
+}
+
+TEST(FramePacing, TickRequestsAFrameOnlyAfterTenMillisecondsAndWhileActive) {
+  HWND hwnd = MakeWindow();
+  ASSERT_NE(hwnd, nullptr);
+  g_mainWindow = hwnd;
+  struct Case {
+    DWORD sincePrevious;
+    bool inactive;
+    bool expectFrame;
+  };
+  const Case cases[] = {
+      {0, false, false}, {9, false, false}, {10, false, true}, {33, false, true},
+      {33, true, false}, {500, true, false}, {12, false, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.sincePrevious);
+    MainWndProc(hwnd, WM_ACTIVATE, c.inactive ? MAKELONG(WA_INACTIVE, 1) : WA_ACTIVE, 0);
+    Validate(hwnd);
+    DWORD now = timeGetTime();
+    g_lastTickMs = now - c.sincePrevious;  // wraps like the clock does
+    FrameTimerProc(NULL, TRUE);
+    EXPECT_EQ(vxtest::PaintPending(hwnd), c.expectFrame);
+    // Every tick becomes the previous one, requested frame or not.
+    EXPECT_LE(g_lastTickMs - now, 1000u);
+  }
+  MainWndProc(hwnd, WM_ACTIVATE, WA_ACTIVE, 0);
+  DestroyWindow(hwnd);
+  g_mainWindow = NULL;
+}
+
+TEST(Glow, ThreePassesWithTheSharedBrushAndRoundCaps) {
+  ID2D1HwndRenderTarget* target = NULL;
+  ASSERT_TRUE(SUCCEEDED(g_d2dFactory->CreateHwndRenderTarget(
+      D2D1::RenderTargetProperties(), D2D1::HwndRenderTargetProperties(NULL, D2D1::SizeU(600, 720)), &target)));
+  ASSERT_TRUE(SUCCEEDED(target->CreateSolidColorBrush(D2D1::ColorF(0.0f, 0.0f, 0.0f, 1.0f), &g_brush)));
+  EXPECT_EQ(g_roundStroke->GetStartCap(), D2D1_CAP_STYLE_ROUND);
+  EXPECT_EQ(g_roundStroke->GetEndCap(), D2D1_CAP_STYLE_ROUND);
+
+  // The top byte is ignored: both colours draw the same.
+  for (UINT32 color : {0x0FFF00u, 0xAB0FFF00u}) {
+    SCOPED_TRACE(color);
+    target->BeginDraw();
+    DrawGlowLine(target, color, D2D1::Point2F(10, 20), D2D1::Point2F(10, 60));
+    const auto& calls = vxtest::CurrentFrame(target);
+    ASSERT_EQ(calls.size(), 3u);
+    const float r = 15.0f / 255.0f;
+    const struct {
+      float r, g, a, width;
+    } passes[] = {{r * 5, 5.0f, 0.5f, 8.0f}, {r, 1.0f, 0.7f, 4.0f}, {r, 1.0f, 1.0f, 2.0f}};
+    for (int i = 0; i < 3; ++i) {
+      EXPECT_EQ(calls[i].op, vxtest::Op::DrawLine);
+      EXPECT_FLOAT_EQ(calls[i].color.r, passes[i].r);
+      EXPECT_FLOAT_EQ(calls[i].color.g, passes[i].g);
+      EXPECT_FLOAT_EQ(calls[i].color.b, 0.0f);
+      EXPECT_FLOAT_EQ(calls[i].color.a, passes[i].a);
+      EXPECT_FLOAT_EQ(calls[i].strokeWidth, passes[i].width);
+      EXPECT_EQ(calls[i].stroke, g_roundStroke);
+      EXPECT_FLOAT_EQ(calls[i].p1.y, 60.0f);
+    }
+    EXPECT_NEAR(calls[0].color.r, 0.294f, 0.001f);
+    D2D1_COLOR_F after = g_brush->GetColor();
+    EXPECT_FLOAT_EQ(after.g, 1.0f);
+    EXPECT_FLOAT_EQ(after.a, 1.0f);
+    EXPECT_TRUE(SUCCEEDED(target->EndDraw()));
+  }
+
+  // The siblings stroke their own shapes the same way.
+  target->BeginDraw();
+  DrawGlowEllipse(target, 0xFF0000, D2D1::Ellipse(D2D1::Point2F(5, 5), 3, 4));
+  DrawGlowRect(target, 0xFF0000, D2D1::RectF(1, 2, 3, 4));
+  DrawGlowRoundedRect(target, 0xFF0000, D2D1::RectF(1, 2, 30, 40));
+  const auto& calls = vxtest::CurrentFrame(target);
+  ASSERT_EQ(calls.size(), 9u);
+  EXPECT_EQ(calls[0].op, vxtest::Op::DrawEllipse);
+  EXPECT_EQ(calls[3].op, vxtest::Op::DrawRectangle);
+  EXPECT_EQ(calls[6].op, vxtest::Op::DrawRoundedRectangle);
+  EXPECT_FLOAT_EQ(calls[8].rounded.radiusX, 4.0f);
+  EXPECT_FLOAT_EQ(calls[8].rounded.radiusY, 4.0f);
+  EXPECT_FLOAT_EQ(calls[8].rounded.rect.right, 30.0f);
+  EXPECT_FLOAT_EQ(calls[6].color.r, 5.0f);
+  target->EndDraw();
+
+  ID2D1LinearGradientBrush* fade = NULL;
+  EXPECT_EQ(CreateFadeGradientBrush(target, D2D1::ColorF(0.2f, 0.4f, 0.6f), &fade), S_OK);
+  ASSERT_NE(fade, nullptr);
+  EXPECT_FLOAT_EQ(fade->GetEndPoint().x, 6.0f);
+  fade->Release();
+  g_brush->Release();
+  g_brush = NULL;
+  target->Release();
+}
+
+TEST(Geometry, RotateTurnsClockwiseInWindowCoordinates) {
+  const struct {
+    float x, y, degrees, ex, ey;
+  } cases[] = {{1, 0, 90, 0, 1}, {1, 0, 0, 1, 0}, {0, 2, 90, -2, 0}, {3, 4, 180, -3, -4}};
+  for (const auto& c : cases) {
+    float x = c.x, y = c.y;
+    RotatePoint(&x, &y, c.degrees);
+    EXPECT_NEAR(x, c.ex, 1e-5f);
+    EXPECT_NEAR(y, c.ey, 1e-5f);
+  }
+  float x, y;
+  AddPoints(1.5f, 2, 3, -4, &x, &y);
+  EXPECT_EQ(x, 4.5f);
+  EXPECT_EQ(y, -2.0f);
+  SubtractPoints(1.5f, 2, 3, -4, &x, &y);
+  EXPECT_EQ(x, -1.5f);
+  EXPECT_EQ(y, 6.0f);
+}
+
+TEST(DeviceResources, MissingPiecesAreMadeLaterAndNeverDrawnWithout) {
+  HWND hwnd = MakeWindow();
+  ASSERT_NE(hwnd, nullptr);
+  FakeFrame sprite, background;
+  g_spriteFrame = reinterpret_cast<IWICBitmapFrameDecode*>(&sprite);
+  g_backgroundFrame = reinterpret_cast<IWICBitmapFrameDecode*>(&background);
+
+  DiscardDeviceResources();  // with nothing made: nothing happens
+  EXPECT_EQ(g_renderTarget, nullptr);
+
+  sprite.fail = true;
+  EXPECT_TRUE(FAILED(CreateDeviceResources(hwnd)));
+  ASSERT_NE(g_renderTarget, nullptr);  // the target stays...
+  EXPECT_EQ(g_spriteBitmap, nullptr);
+  EXPECT_EQ(g_backgroundBitmap, nullptr);  // ...and nothing after the failure was tried
+  EXPECT_EQ(g_brush, nullptr);
+  ID2D1HwndRenderTarget* target = g_renderTarget;
+  OnPaint(hwnd);  // draws nothing while a piece is missing
+  EXPECT_EQ(vxtest::FramesDrawn(target), 0u);
+
+  sprite.fail = false;
+  EXPECT_EQ(CreateDeviceResources(hwnd), S_OK);
+  EXPECT_EQ(g_renderTarget, target);
+  EXPECT_NE(g_spriteBitmap, nullptr);
+  EXPECT_NE(g_backgroundBitmap, nullptr);
+  ASSERT_NE(g_brush, nullptr);
+  D2D1_COLOR_F black = g_brush->GetColor();
+  EXPECT_EQ(black.r + black.g + black.b, 0.0f);
+  EXPECT_EQ(black.a, 1.0f);
+  OnPaint(hwnd);
+  EXPECT_EQ(vxtest::FramesDrawn(target), 1u);
+
+  DiscardDeviceResources();
+  EXPECT_EQ(g_renderTarget, nullptr);
+  EXPECT_EQ(g_brush, nullptr);
+  EXPECT_EQ(g_spriteBitmap, nullptr);
+  EXPECT_EQ(g_backgroundBitmap, nullptr);
+  g_spriteFrame = g_backgroundFrame = NULL;
+  DestroyWindow(hwnd);
+}
+
+}  // namespace

@@ -1,0 +1,180 @@
+// Whole runs of WinMain, each in a child process of its own (the shell's
+// state is process-wide), on recording render targets unless said otherwise.
+#include <SDL.h>
+#include <SDL_image.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "app/shell.h"
+#include "scripted_game.h"
+#include "sound/dshow_helper.h"
+#include "vx_testing.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+void WritePng(const fs::path& path, int width, int height) {
+  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_RGBA32);
+  ASSERT_NE(s, nullptr);
+  SDL_FillRect(s, NULL, SDL_MapRGBA(s->format, 40, 80, 160, 255));
+  ASSERT_EQ(IMG_SavePNG(s, path.c_str()), 0);
+  SDL_FreeSurface(s);
+}
+
+// A working directory laid out as the game expects: small images, and the
+// project's sounds.
+fs::path MakeWorkDir(const std::string& name) {
+  fs::path dir = fs::current_path() / name;
+  fs::remove_all(dir);
+  fs::create_directories(dir / "images");
+  fs::create_directories(dir / "sound");
+  WritePng(dir / "images" / "back01.png", 64, 96);
+  WritePng(dir / "images" / "jiki1.png", 32, 32);
+  for (const char* f : {"bgm01.mp3", "bgm02.mp3", "bgm03.mp3", "bom2.mp3", "SHOT.mp3", "Loc2.mp3"}) {
+    fs::copy_file(fs::path(VX_ASSETS_DIR) / "sound" / f, dir / "sound" / f);
+  }
+  return dir;
+}
+
+struct RunResult {
+  int exitCode = -1;
+  std::string stderrText;
+};
+
+// Runs WinMain in a child with its working directory at dir; the script in
+// shared memory carries directions in and observations out.
+RunResult RunWinMain(const fs::path& dir, bool recording, const std::function<void()>& inChild = nullptr) {
+  RunResult result;
+  fs::path errFile = dir / "stderr.txt";
+  fflush(NULL);
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0) _exit(90);
+    FILE* err = freopen(errFile.c_str(), "w", stderr);
+    if (!err) _exit(91);
+    vxtest::UseRecordingTargets(recording);
+    if (inChild) inChild();
+    int code = WinMain(reinterpret_cast<HINSTANCE>(1), NULL, const_cast<char*>(""), SW_SHOWDEFAULT);
+    fflush(NULL);
+    _exit(code);
+  }
+  int status = 0;
+  waitpid(pid, &status, 0);
+  result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  std::ifstream in(errFile);
+  result.stderrText.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return result;
+}
+
+TEST(Startup, MissingImageShowsItsMessageAndOpensNothingElse) {
+  for (const char* missing : {"back01.png", "jiki1.png"}) {
+    SCOPED_TRACE(missing);
+    fs::path dir = MakeWorkDir("missing_image");
+    fs::remove(dir / "images" / missing);
+    ResetScript();
+    RunResult r = RunWinMain(dir, true);
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.stderrText.find("D2Dデモ"), std::string::npos) << r.stderrText;
+    EXPECT_NE(r.stderrText.find("画像ファイルが開けません"), std::string::npos) << r.stderrText;
+    EXPECT_EQ(Script()->initCalls, 0);
+    EXPECT_EQ(Script()->frames, 0);
+  }
+}
+
+TEST(Startup, MissingLastSoundKeepsTheFiveBeforeIt) {
+  fs::path dir = MakeWorkDir("missing_sound");
+  fs::remove(dir / "sound" / "Loc2.mp3");
+  ResetScript();
+  RunResult r = RunWinMain(dir, true, [&] {
+    // Observe the map as the failed start-up leaves it: at exit.
+    atexit([] {
+      FILE* f = fopen("sounds.txt", "w");
+      if (f) {
+        for (auto& entry : DShowHLP::g_sounds) fprintf(f, "%ls\n", entry.first.c_str());
+        fclose(f);
+      }
+    });
+  });
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_NE(r.stderrText.find("サウンドファイルが開けません"), std::string::npos) << r.stderrText;
+  EXPECT_EQ(Script()->initCalls, 0);
+  std::ifstream in(dir / "sounds.txt");
+  std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(all, "bgm001\nbgm002\nbgm003\nhit\npow\n");
+}
+
+TEST(Startup, RunsFramesAndShutsDownCleanlyWhenClosed) {
+  fs::path dir = MakeWorkDir("ordinary_run");
+  ResetScript();
+  Script()->closeAtFrame = 8;
+  RunResult r = RunWinMain(dir, true);
+  EXPECT_EQ(r.exitCode, 0) << r.stderrText;
+  const GameScript* s = Script();
+  EXPECT_EQ(s->initCalls, 1);
+  EXPECT_EQ(s->initSawWindow, 0);          // tables before the window
+  EXPECT_EQ(s->soundsLoadedAtInit, 6);     // assets before the tables
+  EXPECT_EQ(s->firstFrameHadTimerQueue, 0);  // first frame from UpdateWindow
+  EXPECT_GE(s->frames, 8);
+  EXPECT_EQ(s->flashDraws, s->frames);     // flashes after every frame...
+  EXPECT_EQ(s->flashDrawsWithSharedBrush, s->frames);  // ...with the shared brush
+  EXPECT_EQ(s->targetsSeen, 1);
+}
+
+TEST(Startup, LostTargetIsRemadeFromTheKeptFrames) {
+  fs::path dir = MakeWorkDir("lost_target");
+  ResetScript();
+  GameScript* s = Script();
+  s->removeImagesAtFrame = 2;  // remaking must not need the files
+  s->loseTargetAtFrame = 3;
+  s->closeAtFrame = 6;
+  RunResult r = RunWinMain(dir, true);
+  EXPECT_EQ(r.exitCode, 0) << r.stderrText;
+  EXPECT_GE(s->frames, 6);
+  EXPECT_EQ(s->targetsSeen, 2);
+}
+
+TEST(Startup, NoFramesWhileInactive) {
+  fs::path dir = MakeWorkDir("inactive");
+  ResetScript();
+  GameScript* s = Script();
+  s->deactivateAtFrame = 3;
+  s->closeAtFrame = 8;
+  RunResult r = RunWinMain(dir, true);
+  EXPECT_EQ(r.exitCode, 0) << r.stderrText;
+  EXPECT_GE(s->frames, 8);
+  EXPECT_EQ(s->framesWhileInactive, 0);
+}
+
+TEST(Startup, RealDrawingClearsTheWindowToBlack) {
+  fs::path dir = MakeWorkDir("real_gl");
+  ResetScript();
+  Script()->closeAtFrame = 3;
+  Script()->readBackAtClose = 1;
+  RunResult r = RunWinMain(dir, false);
+  EXPECT_EQ(r.exitCode, 0) << r.stderrText;
+  EXPECT_GE(Script()->frames, 3);
+  EXPECT_EQ(Script()->readBackWidth, 600);
+  EXPECT_EQ(Script()->readBackHeight, 720);
+  EXPECT_EQ(Script()->readBackNonBlack, 0);
+}
+
+TEST(Startup, RenderTargetFailureDrawsNothingUntilItCanBeMade) {
+  fs::path dir = MakeWorkDir("target_failure");
+  ResetScript();
+  Script()->closeAtFrame = 3;
+  RunResult r = RunWinMain(dir, true, [] { vxtest::FailNextRenderTargetCreation(E_FAIL); });
+  EXPECT_EQ(r.exitCode, 0) << r.stderrText;
+  // The first paint (from UpdateWindow) drew nothing; later paints made the target.
+  EXPECT_EQ(Script()->firstFrameHadTimerQueue, 1);
+  EXPECT_EQ(Script()->targetsSeen, 1);
+}
+
+}  // namespace
