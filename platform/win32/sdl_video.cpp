@@ -1,0 +1,186 @@
+// SDL video start-up, text conversion, screen metrics and message boxes.
+#include "win32_internal.h"
+
+#include <vx_window.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+namespace vxw {
+namespace {
+
+enum class VideoState { Untried, Up, Failed, Ended };
+
+std::mutex g_videoMutex;
+VideoState g_videoState = VideoState::Untried;
+std::atomic<bool> g_videoUp{false};
+std::string g_videoError;
+bool g_videoFailureReported = false;
+
+void QuitVideoAtExit() {
+  std::lock_guard<std::mutex> lock(g_videoMutex);
+  g_videoUp = false;
+  g_videoState = VideoState::Ended;
+  SDL_Quit();
+}
+
+bool IsHeadlessDriver(const char* name) {
+  return name && (SDL_strcmp(name, "offscreen") == 0 || SDL_strcmp(name, "dummy") == 0);
+}
+
+}  // namespace
+
+bool EnsureVideo(bool report) {
+  std::lock_guard<std::mutex> lock(g_videoMutex);
+  if (g_videoState == VideoState::Untried) {
+    SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+    // Ctrl-C should end the process as it ends any console program.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+      g_videoError = SDL_GetError();
+      g_videoState = VideoState::Failed;
+    } else if (IsHeadlessDriver(SDL_GetCurrentVideoDriver()) && !SDL_GetHint("SDL_VIDEODRIVER")) {
+      // SDL falls back to an invisible driver when no display answers; a
+      // game nobody can see is no better than none, unless asked for.
+      g_videoError = "no X11 or Wayland display (SDL_VIDEODRIVER=offscreen runs headless)";
+      SDL_Quit();
+      g_videoState = VideoState::Failed;
+    } else {
+      g_videoState = VideoState::Up;
+      g_videoUp = true;
+      std::atexit(QuitVideoAtExit);
+    }
+  }
+  if (g_videoState == VideoState::Failed && report && !g_videoFailureReported) {
+    g_videoFailureReported = true;
+    VxReportEnvironmentFailure("no display", g_videoError.c_str());
+  }
+  return g_videoState == VideoState::Up;
+}
+
+bool VideoUp() { return g_videoUp; }
+
+Uint32 WakeEventType() {
+  static const Uint32 type = SDL_RegisterEvents(1);
+  return type;
+}
+
+bool PushWakeEvent() {
+  Uint32 type = WakeEventType();
+  // Held so that SDL_Quit at exit cannot run under a push from a timer thread.
+  std::lock_guard<std::mutex> lock(g_videoMutex);
+  if (!g_videoUp || type == (Uint32)-1) return false;
+  SDL_Event event;
+  SDL_zero(event);
+  event.type = type;
+  return SDL_PushEvent(&event) == 1;
+}
+
+std::string Utf32ToUtf8(const wchar_t* text) {
+  std::string out;
+  if (!text) return out;
+  for (; *text; ++text) {
+    uint32_t c = static_cast<uint32_t>(*text);
+    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (c < 0x800) {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += static_cast<char>(0xE0 | (c >> 12));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    } else {
+      out += static_cast<char>(0xF0 | (c >> 18));
+      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+}  // namespace vxw
+
+std::string VxPathToUtf8(const wchar_t* path) {
+  std::string out = vxw::Utf32ToUtf8(path);
+  for (char& c : out) {
+    if (c == '\\') c = '/';
+  }
+  return out;
+}
+
+void VxReportEnvironmentFailure(const char* what, const char* detail) {
+  std::string line = "vexalon: ";
+  line += what ? what : "environment failure";
+  if (detail && *detail) {
+    line += ": ";
+    line += detail;
+  }
+  for (char& c : line) {
+    if (c == '\n' || c == '\r') c = ' ';
+  }
+  line += '\n';
+  std::fputs(line.c_str(), stderr);
+  std::fflush(stderr);
+}
+
+// Frame sizes of a fixed dialog-framed window with a caption; the window
+// layer subtracts exactly these to get the client area.
+namespace {
+constexpr int kDialogFrame = 3;
+constexpr int kCaption = 23;
+}  // namespace
+
+int WINAPI GetSystemMetrics(int index) {
+  switch (index) {
+    case SM_CXSCREEN:
+    case SM_CYSCREEN: {
+      SDL_DisplayMode mode;
+      if (!vxw::EnsureVideo(true) || SDL_GetCurrentDisplayMode(0, &mode) != 0) return 0;
+      return index == SM_CXSCREEN ? mode.w : mode.h;
+    }
+    case SM_CXDLGFRAME:
+    case SM_CYDLGFRAME:
+      return kDialogFrame;
+    case SM_CYCAPTION:
+      return kCaption;
+    default:
+      return 0;
+  }
+}
+
+BOOL WINAPI SystemParametersInfoW(UINT action, UINT, PVOID pvParam, UINT) {
+  if (action != SPI_GETWORKAREA || !pvParam) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  SDL_Rect bounds;
+  if (!vxw::EnsureVideo(true) || SDL_GetDisplayUsableBounds(0, &bounds) != 0) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return FALSE;
+  }
+  RECT* area = static_cast<RECT*>(pvParam);
+  area->left = bounds.x;
+  area->top = bounds.y;
+  area->right = bounds.x + bounds.w;
+  area->bottom = bounds.y + bounds.h;
+  return TRUE;
+}
+
+int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+  std::string body = vxw::Utf32ToUtf8(text);
+  std::string title = vxw::Utf32ToUtf8(caption);
+  // A headless driver has nobody to click OK: the box would never close.
+  if (vxw::EnsureVideo(false) && !vxw::IsHeadlessDriver(SDL_GetCurrentVideoDriver())) {
+    Uint32 flags = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+    if (SDL_ShowSimpleMessageBox(flags, title.c_str(), body.c_str(), VxSdlWindowOf(owner)) == 0) {
+      return IDOK;
+    }
+  }
+  std::fprintf(stderr, "%s: %s\n", title.c_str(), body.c_str());
+  std::fflush(stderr);
+  return IDOK;
+}
