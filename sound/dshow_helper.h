@@ -8,6 +8,12 @@
 #include <map>
 #include <string>
 
+// The private message a sound's graph posts to the window: lParam is the
+// address of the sound's record in g_sounds.
+#ifndef WM_APP_SOUND_EVENT
+#define WM_APP_SOUND_EVENT (WM_APP + 9999)
+#endif
+
 namespace DShowHLP {
 
 struct Sound {
