@@ -1,0 +1,766 @@
+// The window render target on OpenGL 3.3 core. Drawing calls become
+// instances of one uber-shader (kind per instance, coverage computed
+// analytically in the fragment shader) appended to a frame stream; EndDraw
+// uploads the stream once and draws it in painter's order, breaking the
+// stream only where the bound bitmap, gradient or transform changes.
+#include <SDL.h>
+#include <epoxy/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <new>
+#include <unordered_map>
+
+#include "d2d/d2d_internal.h"
+#include "internal/vx_text.h"
+#include "internal/vx_window.h"
+#include "testing/vx_testing.h"
+
+namespace vxd2d {
+
+namespace {
+
+// Shape kinds and flags, shared with the shaders.
+enum : int {
+  kLine = 0,
+  kRectFill = 1,
+  kRectStroke = 2,
+  kEllipseFill = 3,
+  kEllipseStroke = 4,
+  kRoundedStroke = 5,
+  kSprite = 6,
+  kGlyph = 7,
+  kGradient = 16,
+  kAliased = 32,
+  kNearest = 64,
+  kExtendShift = 8,
+};
+
+constexpr int kAtlasSide = 2048;
+
+const char* kVertexShader = R"(#version 330 core
+layout(location = 0) in vec4 a_g0;
+layout(location = 1) in vec4 a_g1;
+layout(location = 2) in vec4 a_col;
+layout(location = 3) in float a_kind;
+uniform vec3 u_row0;
+uniform vec3 u_row1;
+uniform vec2 u_size;
+uniform float u_unit;
+out vec2 v_local;
+out vec2 v_user;
+flat out vec4 v_g0;
+flat out vec4 v_g1;
+flat out vec4 v_col;
+flat out int v_kind;
+void main() {
+  int kind = int(a_kind);
+  int shape = kind & 15;
+  vec2 corner = vec2((gl_VertexID & 1) == 1 ? 1.0 : -1.0, (gl_VertexID & 2) == 2 ? 1.0 : -1.0);
+  vec2 user;
+  if (shape == 0) {
+    vec2 d = a_g0.zw - a_g0.xy;
+    float len = length(d);
+    vec2 u = len > 0.0 ? d / len : vec2(1.0, 0.0);
+    vec2 n = vec2(-u.y, u.x);
+    float capExt = (a_g1.y != 0.0 || a_g1.z != 0.0) ? a_g1.x : 0.0;
+    v_local = corner * vec2(a_g1.w + capExt + u_unit, a_g1.x + u_unit);
+    user = 0.5 * (a_g0.xy + a_g0.zw) + v_local.x * u + v_local.y * n;
+  } else {
+    float pad = shape >= 6 ? 0.5 * u_unit : a_g1.x + u_unit;
+    v_local = corner * (a_g0.zw + pad);
+    user = a_g0.xy + v_local;
+  }
+  vec2 px = vec2(dot(u_row0, vec3(user, 1.0)), dot(u_row1, vec3(user, 1.0)));
+  gl_Position = vec4(px.x / u_size.x * 2.0 - 1.0, 1.0 - px.y / u_size.y * 2.0, 0.0, 1.0);
+  v_user = user;
+  v_g0 = a_g0;
+  v_g1 = a_g1;
+  v_col = a_col;
+  v_kind = kind;
+}
+)";
+
+const char* kFragmentShader = R"(#version 330 core
+in vec2 v_local;
+in vec2 v_user;
+flat in vec4 v_g0;
+flat in vec4 v_g1;
+flat in vec4 v_col;
+flat in int v_kind;
+uniform sampler2D u_tex;
+uniform sampler2D u_atlas;
+uniform float u_scale;
+out vec4 o_color;
+// Length of [q - 0.5, q + 0.5] inside [-h, h]: a pixel's exact coverage along one axis.
+float ov(float q, float h) { return clamp(min(q + 0.5, h) - max(q - 0.5, -h), 0.0, 1.0); }
+float ellipseDist(vec2 p, vec2 r) {
+  vec2 q = p / r;
+  float k1 = length(q);
+  float k2 = length(q / r);
+  return k2 > 0.0 ? k1 * (k1 - 1.0) / k2 : -min(r.x, r.y);
+}
+void main() {
+  int shape = v_kind & 15;
+  float s = u_scale;
+  vec2 p = v_local * s;
+  float cov;
+  vec4 texel = vec4(1.0);
+  if (shape == 0) {
+    float hw = v_g1.x * s;
+    float hl = v_g1.w * s;
+    float cap = p.x > 0.0 ? v_g1.z : v_g1.y;
+    if (cap == 2.0) {
+      float ax = abs(p.x);
+      cov = ax <= hl ? ov(p.y, hw)
+                     : min(clamp(0.5 - (length(vec2(ax - hl, p.y)) - hw), 0.0, 1.0), ov(0.0, hw));
+    } else {
+      cov = ov(p.x, hl + (cap == 1.0 ? hw : 0.0)) * ov(p.y, hw);
+    }
+  } else if (shape == 1) {
+    cov = ov(p.x, v_g0.z * s) * ov(p.y, v_g0.w * s);
+  } else if (shape == 2) {
+    float hw = v_g1.x * s;
+    vec2 h = v_g0.zw * s;
+    cov = ov(p.x, h.x + hw) * ov(p.y, h.y + hw);
+    if (h.x > hw && h.y > hw) cov -= ov(p.x, h.x - hw) * ov(p.y, h.y - hw);
+  } else if (shape == 3) {
+    cov = clamp(0.5 - ellipseDist(v_local, v_g0.zw) * s, 0.0, 1.0);
+  } else if (shape == 4) {
+    float d = abs(ellipseDist(v_local, v_g0.zw)) - v_g1.x;
+    cov = min(clamp(0.5 - d * s, 0.0, 1.0), ov(0.0, v_g1.x * s));
+  } else if (shape == 5) {
+    float k = v_g1.z > 0.0 ? v_g1.y / v_g1.z : 1.0;
+    vec2 q = vec2(v_local.x, v_local.y * k);
+    vec2 h = vec2(v_g0.z, v_g0.w * k);
+    float r = min(v_g1.y, min(h.x, h.y));
+    vec2 e = abs(q) - h + r;
+    float d = length(max(e, 0.0)) + min(max(e.x, e.y), 0.0) - r;
+    cov = min(clamp(0.5 - (abs(d) - v_g1.x) * s, 0.0, 1.0), ov(0.0, v_g1.x * s));
+  } else {
+    cov = ov(p.x, v_g0.z * s) * ov(p.y, v_g0.w * s);
+    vec2 uv = v_g1.xy + (v_local + v_g0.zw) / (2.0 * v_g0.zw) * (v_g1.zw - v_g1.xy);
+    if (shape == 7) {
+      texel = vec4(texelFetch(u_atlas, ivec2(min(max(floor(uv), v_g1.xy), v_g1.zw - 1.0)), 0).r);
+    } else if ((v_kind & 64) != 0) {
+      texel = texelFetch(u_tex, ivec2(min(max(floor(uv), floor(v_g1.xy)), ceil(v_g1.zw) - 1.0)), 0);
+    } else {
+      uv = min(max(uv, v_g1.xy + 0.5), v_g1.zw - 0.5);
+      texel = texture(u_tex, uv / vec2(textureSize(u_tex, 0)));
+    }
+  }
+  if ((v_kind & 32) != 0) cov = cov >= 0.5 ? 1.0 : 0.0;
+  vec4 paint = v_col;
+  if ((v_kind & 16) != 0) {
+    float t = dot(v_col.xy, v_user) + v_col.z;
+    int extend = (v_kind >> 8) & 3;
+    if (extend == 1) t = fract(t);
+    else if (extend == 2) { t = mod(abs(t), 2.0); t = t > 1.0 ? 2.0 - t : t; }
+    t = clamp(t, 0.0, 1.0);
+    paint = texture(u_tex, vec2((t * 255.0 + 0.5) / 256.0, 0.5)) * v_col.w;
+  }
+  if (shape == 6) paint = texel * v_col;
+  else if (shape == 7) paint *= texel.r;
+  // Premultiplied and unclamped: the 8-bit target clamps when it is written.
+  o_color = paint * cov;
+}
+)";
+
+struct Instance {
+  float g0[4];
+  float g1[4];
+  float col[4];
+  float kind;
+};
+static_assert(sizeof(Instance) == 52, "instance layout is shared with the vertex shader");
+
+// One OpenGL context on one SDL window, shared by the target and every
+// texture made for it; it lives until the last of them is released.
+struct Device {
+  HWND hwnd = nullptr;
+  SDL_Window* window = nullptr;
+  SDL_GLContext context = nullptr;
+  bool robust = false;
+  int refs = 1;
+
+  // False when the window is gone: nothing may be made current on it.
+  bool MakeCurrent() {
+    if (!context || VxSdlWindowOf(hwnd) != window) return false;
+    return SDL_GL_MakeCurrent(window, context) == 0;
+  }
+  void AddRef() { ++refs; }
+  void Release() {
+    if (--refs > 0) return;
+    if (context) {
+      MakeCurrent();
+      SDL_GL_DeleteContext(context);
+    }
+    delete this;
+  }
+  bool Lost() {
+    if (!robust) return false;
+    return glGetGraphicsResetStatusARB() != GL_NO_ERROR;
+  }
+};
+
+}  // namespace
+
+struct GlTexture {
+  Device* device;
+  GLuint name;
+  int width, height;
+};
+
+void ReleaseGlTexture(GlTexture* texture) {
+  if (!texture) return;
+  if (texture->device->MakeCurrent()) glDeleteTextures(1, &texture->name);
+  texture->device->Release();
+  delete texture;
+}
+
+namespace {
+
+GLuint Compile(GLenum type, const char* source, std::string* log) {
+  GLuint shader = glCreateShader(type);
+  glShaderSource(shader, 1, &source, nullptr);
+  glCompileShader(shader);
+  GLint ok = 0;
+  glGetShaderiv(shader, GL_COMPILE_STATUS, &ok);
+  if (!ok) {
+    char buffer[1024] = {};
+    glGetShaderInfoLog(shader, sizeof buffer, nullptr, buffer);
+    *log = buffer;
+    glDeleteShader(shader);
+    return 0;
+  }
+  return shader;
+}
+
+class GlTarget;
+std::map<HWND, GlTarget*>& TargetsByWindow() {
+  static std::map<HWND, GlTarget*> targets;
+  return targets;
+}
+
+class GlTarget final : public TargetBase {
+ public:
+  GlTarget(ID2D1Factory* factory, HWND hwnd, UINT w, UINT h) : TargetBase(factory, hwnd, w, h) {}
+
+  ~GlTarget() override {
+    auto& targets = TargetsByWindow();
+    auto it = targets.find(hwnd_);
+    if (it != targets.end() && it->second == this) targets.erase(it);
+    ReleaseHeld();
+    if (device_) {
+      if (glReady_ && device_->MakeCurrent()) {
+        glDeleteProgram(program_);
+        glDeleteVertexArrays(1, &vao_);
+        glDeleteBuffers(1, &vbo_);
+        glDeleteFramebuffers(1, &fbo_);
+        GLuint textures[3] = {color_, atlasTexture_, dummy_};
+        glDeleteTextures(3, textures);
+      }
+      device_->Release();
+    }
+  }
+
+  HRESULT Init() {
+    SDL_Window* window = VxSdlWindowOf(hwnd_);
+    if (!window) {
+      VxReportEnvironmentFailure("no window for the Direct2D render target", "the window handle is not live");
+      return HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE);
+    }
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (!context) {
+      VxReportEnvironmentFailure("no OpenGL 3.3 core context", SDL_GetError());
+      return kNoHardwareDevice;
+    }
+    device_ = new Device;
+    device_->hwnd = hwnd_;
+    device_->window = window;
+    device_->context = context;
+    if (!device_->MakeCurrent() || epoxy_gl_version() < 33) {
+      VxReportEnvironmentFailure("no OpenGL 3.3 core context", "the driver offers an older version");
+      return kNoHardwareDevice;
+    }
+    glReady_ = true;
+    device_->robust = epoxy_has_gl_extension("GL_ARB_robustness");
+    SDL_GL_SetSwapInterval(1);  // a refusal only means no vsync
+
+    std::string log;
+    GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, &log);
+    GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, kFragmentShader, &log) : 0;
+    if (!vs || !fs) {
+      VxReportEnvironmentFailure("OpenGL shader compilation failed", log.c_str());
+      if (vs) glDeleteShader(vs);
+      return kNoHardwareDevice;
+    }
+    program_ = glCreateProgram();
+    glAttachShader(program_, vs);
+    glAttachShader(program_, fs);
+    glLinkProgram(program_);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    GLint linked = 0;
+    glGetProgramiv(program_, GL_LINK_STATUS, &linked);
+    if (!linked) {
+      VxReportEnvironmentFailure("OpenGL shader link failed", "the renderer's program did not link");
+      return kNoHardwareDevice;
+    }
+    uRow0_ = glGetUniformLocation(program_, "u_row0");
+    uRow1_ = glGetUniformLocation(program_, "u_row1");
+    uSize_ = glGetUniformLocation(program_, "u_size");
+    uUnit_ = glGetUniformLocation(program_, "u_unit");
+    uScale_ = glGetUniformLocation(program_, "u_scale");
+    glUseProgram(program_);
+    glUniform1i(glGetUniformLocation(program_, "u_tex"), 0);
+    glUniform1i(glGetUniformLocation(program_, "u_atlas"), 1);
+
+    glGenTextures(1, &color_);
+    glBindTexture(GL_TEXTURE_2D, color_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, std::max<UINT>(width_, 1), std::max<UINT>(height_, 1), 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glGenFramebuffers(1, &fbo_);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, color_, 0);
+    if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
+      VxReportEnvironmentFailure("OpenGL framebuffer incomplete", "cannot render into an RGBA8 texture");
+      return kNoHardwareDevice;
+    }
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+
+    atlas_.assign(static_cast<size_t>(kAtlasSide) * kAtlasSide, 0);
+    glGenTextures(1, &atlasTexture_);
+    glBindTexture(GL_TEXTURE_2D, atlasTexture_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, kAtlasSide, kAtlasSide, 0, GL_RED, GL_UNSIGNED_BYTE, atlas_.data());
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
+    const uint8_t white[4] = {255, 255, 255, 255};
+    glGenTextures(1, &dummy_);
+    glBindTexture(GL_TEXTURE_2D, dummy_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+
+    glGenVertexArrays(1, &vao_);
+    glBindVertexArray(vao_);
+    glGenBuffers(1, &vbo_);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+    for (GLuint i = 0; i < 4; ++i) {
+      glEnableVertexAttribArray(i);
+      glVertexAttribDivisor(i, 1);
+    }
+    instances_.reserve(1 << 15);
+    batches_.reserve(256);
+    held_.reserve(64);
+    glyphs_.reserve(256);
+    atlasSlots_.reserve(1024);
+    TargetsByWindow()[hwnd_] = this;
+    return S_OK;
+  }
+
+  bool ReadPixels(std::vector<uint8_t>& rgba, int* width, int* height) {
+    if (!device_->MakeCurrent()) return false;
+    rgba.resize(static_cast<size_t>(width_) * height_ * 4);
+    glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
+    // OpenGL's rows run bottom-up.
+    const size_t row = static_cast<size_t>(width_) * 4;
+    for (UINT y = 0; y < height_ / 2; ++y)
+      std::swap_ranges(rgba.begin() + y * row, rgba.begin() + (y + 1) * row, rgba.begin() + (height_ - 1 - y) * row);
+    if (width) *width = static_cast<int>(width_);
+    if (height) *height = static_cast<int>(height_);
+    return true;
+  }
+
+ protected:
+  struct Batch {
+    bool clear;
+    float clearColor[4];
+    ID2D1Resource* owner;  // the bitmap or gradient sampled as u_tex, or null
+    size_t first, count;
+    D2D1_MATRIX_3X2_F transform;
+  };
+
+  void OnBegin() override {
+    instances_.clear();
+    batches_.clear();
+    newBatch_ = true;
+    // A full atlas starts over between frames; glyphs come back as they are drawn.
+    if (atlasY_ > kAtlasSide * 3 / 4) {
+      std::fill(atlas_.begin(), atlas_.end(), 0);
+      atlasSlots_.clear();
+      atlasX_ = atlasY_ = atlasRow_ = 0;
+      dirtyY0_ = 0;
+      dirtyY1_ = kAtlasSide;
+    }
+  }
+
+  void OnTransform() override { newBatch_ = true; }
+
+  Instance* Push(ID2D1Resource* owner) {
+    Batch* b = batches_.empty() ? nullptr : &batches_.back();
+    if (newBatch_ || !b || b->clear || (owner && b->owner && b->owner != owner)) {
+      batches_.push_back(Batch{false, {0, 0, 0, 0}, nullptr, instances_.size(), 0, transform_});
+      b = &batches_.back();
+      newBatch_ = false;
+    }
+    if (owner && !b->owner) {
+      b->owner = owner;
+      owner->AddRef();
+      held_.push_back(owner);
+    }
+    ++b->count;
+    instances_.emplace_back();
+    return &instances_.back();
+  }
+
+  // The brush as the instance's colour and kind flags; false for brushes not ours.
+  bool Paint(ID2D1Brush* brush, Instance* inst, int* kind, ID2D1Resource** owner) {
+    if (auto* solid = dynamic_cast<SolidBrush*>(brush)) {
+      const D2D1_COLOR_F& c = solid->color_;
+      float a = c.a * solid->opacity_;
+      inst->col[0] = c.r * a;
+      inst->col[1] = c.g * a;
+      inst->col[2] = c.b * a;
+      inst->col[3] = a;
+      *owner = nullptr;
+      return true;
+    }
+    if (auto* gradient = dynamic_cast<LinearGradientBrush*>(brush)) {
+      gradient->Parameter(&inst->col[0], &inst->col[1], &inst->col[2]);
+      inst->col[3] = gradient->GetOpacity();
+      *kind |= kGradient | (static_cast<int>(gradient->stops()->GetExtendMode()) << kExtendShift);
+      *owner = gradient->stops();
+      return true;
+    }
+    return false;
+  }
+
+  Instance* Shape(ID2D1Brush* brush, int kind) {
+    Instance scratch;
+    ID2D1Resource* owner = nullptr;
+    if (!Paint(brush, &scratch, &kind, &owner)) return nullptr;
+    if (antialias_ == D2D1_ANTIALIAS_MODE_ALIASED) kind |= kAliased;
+    Instance* inst = Push(owner);
+    std::copy(scratch.col, scratch.col + 4, inst->col);
+    inst->kind = static_cast<float>(kind);
+    return inst;
+  }
+
+  static float CapCode(D2D1_CAP_STYLE cap) {
+    switch (cap) {
+      case D2D1_CAP_STYLE_FLAT: return 0.0f;
+      case D2D1_CAP_STYLE_SQUARE: return 1.0f;
+      default: return 2.0f;  // round, and triangle drawn as round
+    }
+  }
+
+  static void Set(float* v, float a, float b, float c, float d) {
+    v[0] = a;
+    v[1] = b;
+    v[2] = c;
+    v[3] = d;
+  }
+
+  void OnClear(const D2D1_COLOR_F& color) override {
+    Batch b{true, {color.r * color.a, color.g * color.a, color.b * color.a, color.a}, nullptr, 0, 0, transform_};
+    batches_.push_back(b);
+    newBatch_ = true;
+  }
+
+  void OnLine(D2D1_POINT_2F p0, D2D1_POINT_2F p1, ID2D1Brush* brush, float width,
+              ID2D1StrokeStyle* stroke) override {
+    float startCap = stroke ? CapCode(stroke->GetStartCap()) : 0.0f;
+    float endCap = stroke ? CapCode(stroke->GetEndCap()) : 0.0f;
+    Instance* inst = Shape(brush, kLine);
+    if (!inst) return;
+    float dx = p1.x - p0.x, dy = p1.y - p0.y;
+    Set(inst->g0, p0.x, p0.y, p1.x, p1.y);
+    Set(inst->g1, 0.5f * std::fabs(width), startCap, endCap, 0.5f * std::sqrt(dx * dx + dy * dy));
+  }
+
+  void OnRect(const D2D1_RECT_F& r, ID2D1Brush* brush, float width, ID2D1StrokeStyle*, bool fill) override {
+    Instance* inst = Shape(brush, fill ? kRectFill : kRectStroke);
+    if (!inst) return;
+    Set(inst->g0, 0.5f * (r.left + r.right), 0.5f * (r.top + r.bottom), 0.5f * std::fabs(r.right - r.left),
+        0.5f * std::fabs(r.bottom - r.top));
+    Set(inst->g1, fill ? 0.0f : 0.5f * std::fabs(width), 0, 0, 0);
+  }
+
+  void OnRounded(const D2D1_ROUNDED_RECT& rr, ID2D1Brush* brush, float width, ID2D1StrokeStyle*) override {
+    Instance* inst = Shape(brush, kRoundedStroke);
+    if (!inst) return;
+    const D2D1_RECT_F& r = rr.rect;
+    Set(inst->g0, 0.5f * (r.left + r.right), 0.5f * (r.top + r.bottom), 0.5f * std::fabs(r.right - r.left),
+        0.5f * std::fabs(r.bottom - r.top));
+    Set(inst->g1, 0.5f * std::fabs(width), std::fabs(rr.radiusX), std::fabs(rr.radiusY), 0);
+  }
+
+  void OnEllipse(const D2D1_ELLIPSE& e, ID2D1Brush* brush, float width, ID2D1StrokeStyle*, bool fill) override {
+    Instance* inst = Shape(brush, fill ? kEllipseFill : kEllipseStroke);
+    if (!inst) return;
+    // A zero radius would divide by zero in the distance estimate.
+    Set(inst->g0, e.point.x, e.point.y, std::max(std::fabs(e.radiusX), 1e-3f), std::max(std::fabs(e.radiusY), 1e-3f));
+    Set(inst->g1, fill ? 0.0f : 0.5f * std::fabs(width), 0, 0, 0);
+  }
+
+  void OnBitmap(Bitmap* bitmap, const D2D1_RECT_F& dest, float opacity, D2D1_BITMAP_INTERPOLATION_MODE mode,
+                const D2D1_RECT_F* source) override {
+    float dpiX, dpiY;
+    bitmap->GetDpi(&dpiX, &dpiY);
+    const float toPxX = dpiX / 96.0f, toPxY = dpiY / 96.0f;
+    const float bw = static_cast<float>(bitmap->width()), bh = static_cast<float>(bitmap->height());
+    D2D1_RECT_F src = source ? D2D1_RECT_F{source->left * toPxX, source->top * toPxY, source->right * toPxX,
+                                           source->bottom * toPxY}
+                             : D2D1_RECT_F{0, 0, bw, bh};
+    float sw = src.right - src.left, sh = src.bottom - src.top;
+    float dw = dest.right - dest.left, dh = dest.bottom - dest.top;
+    if (!(sw > 0.0f && sh > 0.0f && dw > 0.0f && dh > 0.0f)) return;
+    // Only the part of the source inside the bitmap draws, where the whole
+    // source would have put it.
+    D2D1_RECT_F clipped{std::max(src.left, 0.0f), std::max(src.top, 0.0f), std::min(src.right, bw),
+                        std::min(src.bottom, bh)};
+    if (!(clipped.right > clipped.left && clipped.bottom > clipped.top)) return;
+    const float kx = dw / sw, ky = dh / sh;
+    D2D1_RECT_F d{dest.left + (clipped.left - src.left) * kx, dest.top + (clipped.top - src.top) * ky,
+                  dest.left + (clipped.right - src.left) * kx, dest.top + (clipped.bottom - src.top) * ky};
+    Instance* inst = Push(bitmap);
+    Set(inst->g0, 0.5f * (d.left + d.right), 0.5f * (d.top + d.bottom), 0.5f * (d.right - d.left),
+        0.5f * (d.bottom - d.top));
+    Set(inst->g1, clipped.left, clipped.top, clipped.right, clipped.bottom);
+    float o = std::min(1.0f, std::max(0.0f, opacity));
+    Set(inst->col, o, o, o, o);
+    int kind = kSprite;
+    if (mode == D2D1_BITMAP_INTERPOLATION_MODE_NEAREST_NEIGHBOR) kind |= kNearest;
+    if (antialias_ == D2D1_ANTIALIAS_MODE_ALIASED) kind |= kAliased;
+    inst->kind = static_cast<float>(kind);
+  }
+
+  struct AtlasSlot {
+    int x, y;
+    bool ok;
+  };
+
+  AtlasSlot Place(const VxGlyphBitmap* glyph) {
+    auto found = atlasSlots_.find(glyph);
+    if (found != atlasSlots_.end()) return found->second;
+    const int w = glyph->width, h = glyph->height;
+    AtlasSlot slot{0, 0, false};
+    if (atlasX_ + w + 1 > kAtlasSide) {
+      atlasX_ = 0;
+      atlasY_ += atlasRow_ + 1;
+      atlasRow_ = 0;
+    }
+    if (w + 1 <= kAtlasSide && atlasY_ + h + 1 <= kAtlasSide) {
+      slot = AtlasSlot{atlasX_, atlasY_, true};
+      for (int row = 0; row < h; ++row)
+        std::copy(glyph->coverage + row * w, glyph->coverage + (row + 1) * w,
+                  atlas_.begin() + static_cast<size_t>(atlasY_ + row) * kAtlasSide + atlasX_);
+      dirtyY0_ = std::min(dirtyY0_, atlasY_);
+      dirtyY1_ = std::max(dirtyY1_, atlasY_ + h);
+      atlasX_ += w + 1;
+      atlasRow_ = std::max(atlasRow_, h);
+    }
+    // A glyph that finds no room stays undrawn until the atlas starts over.
+    atlasSlots_.emplace(glyph, slot);
+    return slot;
+  }
+
+  void OnText(const WCHAR* text, UINT32 length, IDWriteTextFormat* format, const D2D1_RECT_F& layout,
+              ID2D1Brush* brush) override {
+    glyphs_.clear();
+    if (!VxLayoutText(format, text, length, layout, glyphs_)) return;
+    for (const VxPlacedGlyph& g : glyphs_) {
+      if (!g.glyph || g.glyph->width <= 0 || g.glyph->height <= 0) continue;
+      AtlasSlot slot = Place(g.glyph);
+      if (!slot.ok) continue;
+      Instance* inst = Shape(brush, kGlyph);
+      if (!inst) return;
+      float hw = 0.5f * g.glyph->width, hh = 0.5f * g.glyph->height;
+      Set(inst->g0, g.left + hw, g.top + hh, hw, hh);
+      Set(inst->g1, static_cast<float>(slot.x), static_cast<float>(slot.y), static_cast<float>(slot.x + g.glyph->width),
+          static_cast<float>(slot.y + g.glyph->height));
+    }
+  }
+
+  GlTexture* TextureFor(ID2D1Resource* owner) {
+    if (auto* bitmap = dynamic_cast<Bitmap*>(owner)) {
+      if (bitmap->glTexture && bitmap->glTexture->device == device_) return bitmap->glTexture;
+      ReleaseGlTexture(bitmap->glTexture);
+      bitmap->glTexture = nullptr;
+      device_->MakeCurrent();
+      GlTexture* t = MakeTexture(GL_RGBA8, bitmap->width(), bitmap->height(), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                                 bitmap->pixels().data());
+      bitmap->glTexture = t;
+      return t;
+    }
+    if (auto* stops = dynamic_cast<GradientStops*>(owner)) {
+      if (stops->glTexture && stops->glTexture->device == device_) return stops->glTexture;
+      ReleaseGlTexture(stops->glTexture);
+      stops->glTexture = nullptr;
+      device_->MakeCurrent();
+      stops->glTexture = MakeTexture(GL_RGBA32F, GradientStops::kRampSize, 1, GL_RGBA, GL_FLOAT, stops->ramp());
+      return stops->glTexture;
+    }
+    return nullptr;
+  }
+
+  GlTexture* MakeTexture(GLenum internal, int w, int h, GLenum format, GLenum type, const void* data) {
+    auto* t = new GlTexture{device_, 0, w, h};
+    device_->AddRef();
+    glGenTextures(1, &t->name);
+    glBindTexture(GL_TEXTURE_2D, t->name);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glTexImage2D(GL_TEXTURE_2D, 0, internal, std::max(w, 1), std::max(h, 1), 0, format, type,
+                 w > 0 && h > 0 ? data : nullptr);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
+    return t;
+  }
+
+  void ReleaseHeld() {
+    for (ID2D1Resource* r : held_) r->Release();
+    held_.clear();
+  }
+
+  HRESULT OnEnd() override {
+    HRESULT hr = Execute();
+    ReleaseHeld();
+    return hr;
+  }
+
+  HRESULT Execute() {
+    if (!device_->MakeCurrent() || device_->Lost()) return D2DERR_RECREATE_TARGET;
+    glBindVertexArray(vao_);
+    glUseProgram(program_);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    glViewport(0, 0, width_, height_);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, atlasTexture_);
+    if (dirtyY1_ > dirtyY0_) {
+      glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+      glTexSubImage2D(GL_TEXTURE_2D, 0, 0, dirtyY0_, kAtlasSide, dirtyY1_ - dirtyY0_, GL_RED, GL_UNSIGNED_BYTE,
+                      atlas_.data() + static_cast<size_t>(dirtyY0_) * kAtlasSide);
+      dirtyY0_ = kAtlasSide;
+      dirtyY1_ = 0;
+    }
+    glActiveTexture(GL_TEXTURE0);
+
+    // One upload for the frame: the buffer is orphaned, then refilled.
+    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+    size_t bytes = instances_.size() * sizeof(Instance);
+    if (bytes > vboCapacity_) vboCapacity_ = std::max<size_t>(bytes * 2, 1 << 20);
+    glBufferData(GL_ARRAY_BUFFER, vboCapacity_, nullptr, GL_STREAM_DRAW);
+    if (bytes) glBufferSubData(GL_ARRAY_BUFFER, 0, bytes, instances_.data());
+
+    glUniform2f(uSize_, static_cast<float>(width_), static_cast<float>(height_));
+    const D2D1_MATRIX_3X2_F* applied = nullptr;
+    for (const Batch& b : batches_) {
+      if (b.clear) {
+        glDisable(GL_BLEND);
+        glClearColor(std::min(1.0f, std::max(0.0f, b.clearColor[0])), std::min(1.0f, std::max(0.0f, b.clearColor[1])),
+                     std::min(1.0f, std::max(0.0f, b.clearColor[2])), std::min(1.0f, std::max(0.0f, b.clearColor[3])));
+        glClear(GL_COLOR_BUFFER_BIT);
+        glEnable(GL_BLEND);
+        continue;
+      }
+      if (b.count == 0) continue;
+      if (!applied || std::memcmp(applied, &b.transform, sizeof b.transform) != 0) {
+        const D2D1_MATRIX_3X2_F& m = b.transform;
+        glUniform3f(uRow0_, m._11, m._21, m._31);
+        glUniform3f(uRow1_, m._12, m._22, m._32);
+        float scale = std::sqrt(std::fabs(m._11 * m._22 - m._12 * m._21));
+        scale = std::max(scale, 1e-6f);
+        glUniform1f(uScale_, scale);
+        glUniform1f(uUnit_, 1.0f / scale);
+        applied = &b.transform;
+      }
+      GlTexture* t = b.owner ? TextureFor(b.owner) : nullptr;
+      glBindTexture(GL_TEXTURE_2D, t ? t->name : dummy_);
+      const uintptr_t base = b.first * sizeof(Instance);
+      glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(Instance), reinterpret_cast<void*>(base));
+      glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, sizeof(Instance), reinterpret_cast<void*>(base + 16));
+      glVertexAttribPointer(2, 4, GL_FLOAT, GL_FALSE, sizeof(Instance), reinterpret_cast<void*>(base + 32));
+      glVertexAttribPointer(3, 1, GL_FLOAT, GL_FALSE, sizeof(Instance), reinterpret_cast<void*>(base + 48));
+      glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(b.count));
+    }
+    Present();
+    return device_->Lost() ? D2DERR_RECREATE_TARGET : S_OK;
+  }
+
+  // The picture scaled to fit the window's drawable, aspect kept, bars black.
+  void Present() {
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(device_->window, &dw, &dh);
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
+    glDisable(GL_BLEND);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
+    if (dw > 0 && dh > 0 && width_ > 0 && height_ > 0) {
+      double scale = std::min(static_cast<double>(dw) / width_, static_cast<double>(dh) / height_);
+      int w = static_cast<int>(std::lround(width_ * scale)), h = static_cast<int>(std::lround(height_ * scale));
+      int x = (dw - w) / 2, y = (dh - h) / 2;
+      glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
+      glBlitFramebuffer(0, 0, width_, height_, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT,
+                        (w == static_cast<int>(width_) && h == static_cast<int>(height_)) ? GL_NEAREST : GL_LINEAR);
+    }
+    SDL_GL_SwapWindow(device_->window);
+  }
+
+  Device* device_ = nullptr;
+  bool glReady_ = false;  // the context is 3.3: its entry points may be called
+  GLuint program_ = 0, vao_ = 0, vbo_ = 0, fbo_ = 0, color_ = 0, atlasTexture_ = 0, dummy_ = 0;
+  GLint uRow0_ = -1, uRow1_ = -1, uSize_ = -1, uUnit_ = -1, uScale_ = -1;
+  size_t vboCapacity_ = 0;
+  std::vector<Instance> instances_;
+  std::vector<Batch> batches_;
+  std::vector<ID2D1Resource*> held_;
+  bool newBatch_ = true;
+
+  std::vector<VxPlacedGlyph> glyphs_;
+  std::vector<uint8_t> atlas_;
+  std::unordered_map<const VxGlyphBitmap*, AtlasSlot> atlasSlots_;
+  int atlasX_ = 0, atlasY_ = 0, atlasRow_ = 0;
+  int dirtyY0_ = kAtlasSide, dirtyY1_ = 0;
+};
+
+}  // namespace
+
+HRESULT CreateGlTarget(ID2D1Factory* factory, HWND hwnd, UINT width, UINT height, ID2D1HwndRenderTarget** target) {
+  auto* made = new (std::nothrow) GlTarget(factory, hwnd, width, height);
+  if (!made) return E_OUTOFMEMORY;
+  HRESULT hr = made->Init();
+  if (FAILED(hr)) {
+    made->Release();
+    return hr;
+  }
+  *target = made;
+  return S_OK;
+}
+
+}  // namespace vxd2d
+
+namespace vxtest {
+
+bool ReadWindowPixels(HWND hwnd, std::vector<uint8_t>& rgba, int* width, int* height) {
+  auto& targets = vxd2d::TargetsByWindow();
+  auto it = targets.find(hwnd);
+  return it != targets.end() && it->second->ReadPixels(rgba, width, height);
+}
+
+}  // namespace vxtest
