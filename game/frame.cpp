@@ -1,0 +1,33 @@
+// The first edition: four pod lasers, shots that hit with a sound, and the
+// lock-on display with its line.
+#include "game/burst.h"
+#include "game/game.h"
+#include "game/player.h"
+#include "game/stage_script.h"
+#include "game/tables.h"
+#include "game/waves.h"
+
+CurlLaser g_podLasers[POD_COUNT];
+
+void InitGameState() { InitGameTables(g_podLasers, POD_COUNT); }
+
+void UpdateAndDrawFrame(ID2D1HwndRenderTarget* renderTarget) {
+  FrameTick();
+  ScrollAndDrawBackground(renderTarget);
+  MoveFighter();
+  FireVolley();
+  UpdateShots(renderTarget, ShotHitRule::HitWithSound);
+  UpdatePodsAndDrawFighter(renderTarget);
+  // pod lasers: not yet built
+  // enemy lasers: not yet built
+  // ring bullets: not yet built
+  // spiral bullets: not yet built
+  // missiles: not yet built
+  // fan bullets: not yet built
+  UpdateEnemySlots(renderTarget, BurstSound::Silent);
+  // lock-on display: not yet built
+  // sight: not yet built
+  PlayMusicCues();
+  DrawClosingTexts(renderTarget);
+  DrawPictureAndAdvanceClock(renderTarget);
+}
