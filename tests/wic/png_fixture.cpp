@@ -1,0 +1,83 @@
+#include "png_fixture.h"
+
+#include <zlib.h>
+
+#include <cstdio>
+
+namespace vxtest {
+namespace {
+
+void Put32(std::vector<uint8_t>& out, uint32_t v) {
+  out.push_back(uint8_t(v >> 24));
+  out.push_back(uint8_t(v >> 16));
+  out.push_back(uint8_t(v >> 8));
+  out.push_back(uint8_t(v));
+}
+
+void Chunk(std::vector<uint8_t>& out, const char type[4], const std::vector<uint8_t>& data) {
+  Put32(out, uint32_t(data.size()));
+  size_t start = out.size();
+  out.insert(out.end(), type, type + 4);
+  out.insert(out.end(), data.begin(), data.end());
+  uLong crc = crc32(0L, out.data() + start, uInt(out.size() - start));
+  Put32(out, uint32_t(crc));
+}
+
+uint32_t BitsPerPixel(const PngSpec& s) {
+  static const int channels[] = {1, 0, 3, 1, 2, 0, 4};
+  return uint32_t(channels[s.colorType <= 6 ? s.colorType : 1]) * s.bitDepth;
+}
+
+}  // namespace
+
+std::vector<uint8_t> EncodePng(const PngSpec& spec) {
+  std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  std::vector<uint8_t> ihdr;
+  Put32(ihdr, spec.width);
+  Put32(ihdr, spec.height);
+  ihdr.insert(ihdr.end(), {spec.bitDepth, spec.colorType, 0, 0, 0});
+  Chunk(out, "IHDR", ihdr);
+  if (!spec.palette.empty()) Chunk(out, "PLTE", spec.palette);
+  if (!spec.trns.empty()) Chunk(out, "tRNS", spec.trns);
+
+  // Filter type 0 on every row.
+  size_t rowBytes = (size_t(spec.width) * BitsPerPixel(spec) + 7) / 8;
+  std::vector<uint8_t> raw;
+  for (uint32_t y = 0; y < spec.height; ++y) {
+    raw.push_back(0);
+    size_t at = y * rowBytes;
+    for (size_t i = 0; i < rowBytes; ++i) raw.push_back(at + i < spec.rows.size() ? spec.rows[at + i] : 0);
+  }
+  uLongf packedSize = compressBound(uLong(raw.size()));
+  std::vector<uint8_t> packed(packedSize);
+  compress(packed.data(), &packedSize, raw.data(), uLong(raw.size()));
+  packed.resize(packedSize);
+  Chunk(out, "IDAT", packed);
+  Chunk(out, "IEND", {});
+  return out;
+}
+
+std::vector<uint8_t> PngHeaderOnly(uint32_t width, uint32_t height) {
+  PngSpec spec;
+  spec.width = 1;
+  spec.height = 1;
+  spec.rows = {0, 0, 0, 0};
+  std::vector<uint8_t> bytes = EncodePng(spec);
+  // Patch the claimed size into IHDR and fix its CRC, so only the size is wrong.
+  for (int i = 0; i < 4; ++i) {
+    bytes[16 + i] = uint8_t(width >> (24 - 8 * i));
+    bytes[20 + i] = uint8_t(height >> (24 - 8 * i));
+  }
+  uLong crc = crc32(0L, bytes.data() + 12, 17);
+  for (int i = 0; i < 4; ++i) bytes[29 + i] = uint8_t(crc >> (24 - 8 * i));
+  return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+  FILE* f = std::fopen(path.c_str(), "wb");
+  if (!f) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace vxtest

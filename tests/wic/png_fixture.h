@@ -1,0 +1,27 @@
+// Writes small PNG files byte by byte (zlib for the image data), so the
+// decoder tests can make every colour type and every kind of damage.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace vxtest {
+
+struct PngSpec {
+  uint32_t width = 0, height = 0;
+  uint8_t bitDepth = 8;
+  uint8_t colorType = 6;          // 0 grey, 2 RGB, 3 palette, 4 grey+alpha, 6 RGBA
+  std::vector<uint8_t> rows;      // unfiltered scanlines, packed, no filter bytes
+  std::vector<uint8_t> palette;   // PLTE: r,g,b triples
+  std::vector<uint8_t> trns;      // tRNS as stored in the file
+};
+
+// The whole file; the IHDR fields are written as given, unchecked.
+std::vector<uint8_t> EncodePng(const PngSpec& spec);
+
+// A PNG whose IHDR claims width x height but carries only a tiny IDAT.
+std::vector<uint8_t> PngHeaderOnly(uint32_t width, uint32_t height);
+
+bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
+
+}  // namespace vxtest

@@ -1,0 +1,352 @@
+// Decoding real files: every PNG colour type into premultiplied BGRA, files
+// that must fail with an HRESULT, and the frame's lifetime.
+#include <SDL.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <zlib.h>
+
+#include <cmath>
+#include <random>
+
+#include "png_fixture.h"
+#include "wic_test_util.h"
+
+namespace vxtest {
+namespace {
+
+struct Rgba { uint8_t r, g, b, a; };
+
+constexpr UINT kW = 3, kH = 2;
+
+struct DecodeCase {
+  const char* name;
+  PngSpec png;
+  std::vector<Rgba> expect;  // straight colour, row by row
+  GUID frameFormat;
+};
+
+std::vector<uint8_t> Doubled(std::initializer_list<uint8_t> bytes) {
+  std::vector<uint8_t> out;
+  for (uint8_t b : bytes) out.insert(out.end(), {b, b});
+  return out;
+}
+
+PngSpec Spec(uint8_t colorType, uint8_t depth, std::vector<uint8_t> rows, std::vector<uint8_t> palette = {},
+             std::vector<uint8_t> trns = {}) {
+  PngSpec s;
+  s.width = kW;
+  s.height = kH;
+  s.colorType = colorType;
+  s.bitDepth = depth;
+  s.rows = std::move(rows);
+  s.palette = std::move(palette);
+  s.trns = std::move(trns);
+  return s;
+}
+
+std::vector<DecodeCase> Cases() {
+  const std::vector<uint8_t> pal = {255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 99, 199};
+  const std::vector<Rgba> palPixels = {
+      {255, 0, 0, 255}, {0, 255, 0, 255}, {0, 0, 255, 255}, {9, 99, 199, 255}, {0, 0, 255, 255}, {0, 255, 0, 255}};
+  std::vector<Rgba> palOneClear = palPixels;
+  palOneClear[0].a = 0;
+  std::vector<Rgba> palPartial = palPixels;
+  palPartial[0].a = 255, palPartial[1].a = 128, palPartial[5].a = 128, palPartial[2].a = palPartial[4].a = 0;
+  const std::vector<Rgba> rgbaPixels = {{200, 100, 50, 128}, {255, 255, 255, 1}, {10, 20, 30, 0},
+                                        {255, 0, 0, 255},    {0, 255, 0, 254},   {33, 66, 99, 77}};
+  std::vector<uint8_t> rgbaRows;
+  for (const Rgba& p : rgbaPixels) rgbaRows.insert(rgbaRows.end(), {p.r, p.g, p.b, p.a});
+  std::vector<uint8_t> rgba16Rows;
+  for (uint8_t b : rgbaRows) rgba16Rows.insert(rgba16Rows.end(), {b, b});
+  auto grey = [](std::initializer_list<int> g, std::initializer_list<int> a = {}) {
+    std::vector<Rgba> out;
+    auto ai = a.begin();
+    for (int v : g) out.push_back({uint8_t(v), uint8_t(v), uint8_t(v), uint8_t(a.size() ? *ai++ : 255)});
+    return out;
+  };
+  std::vector<Rgba> rgbPixels = {{1, 2, 3, 255},       {250, 128, 0, 255}, {0, 0, 255, 255},
+                                 {255, 255, 255, 255}, {17, 34, 51, 255},  {0, 0, 0, 255}};
+  std::vector<Rgba> rgbKeyed = rgbPixels;
+  rgbKeyed[4].a = 0;
+  std::vector<uint8_t> rgbRows = {1, 2, 3, 250, 128, 0, 0, 0, 255, 255, 255, 255, 17, 34, 51, 0, 0, 0};
+
+  return {
+      {"grey8", Spec(0, 8, {0, 1, 127, 128, 254, 255}), grey({0, 1, 127, 128, 254, 255}),
+       GUID_WICPixelFormat8bppGray},
+      {"grey4", Spec(0, 4, {0x01, 0x70, 0x8E, 0xF0}), grey({0, 17, 119, 136, 238, 255}),
+       GUID_WICPixelFormat8bppGray},
+      {"grey16", Spec(0, 16, Doubled({0, 0x12, 0x80, 0xFE, 0xFF, 0x01})), grey({0, 0x12, 0x80, 0xFE, 0xFF, 0x01}),
+       GUID_WICPixelFormat8bppGray},
+      {"grey8 with a transparent level", Spec(0, 8, {10, 200, 10, 0, 255, 200}, {}, {0, 200}),
+       grey({10, 200, 10, 0, 255, 200}, {255, 0, 255, 255, 255, 0}), GUID_WICPixelFormat32bppBGRA},
+      {"grey+alpha", Spec(4, 8, {255, 0, 255, 1, 255, 128, 100, 255, 7, 200, 0, 0}),
+       grey({255, 255, 255, 100, 7, 0}, {0, 1, 128, 255, 200, 0}), GUID_WICPixelFormat32bppBGRA},
+      {"grey+alpha 16", Spec(4, 16, Doubled({255, 0, 255, 1, 255, 128, 100, 255, 7, 200, 0, 0})),
+       grey({255, 255, 255, 100, 7, 0}, {0, 1, 128, 255, 200, 0}), GUID_WICPixelFormat32bppBGRA},
+      {"rgb", Spec(2, 8, rgbRows), rgbPixels, GUID_WICPixelFormat24bppRGB},
+      {"rgb 16", Spec(2, 16, Doubled({1, 2, 3, 250, 128, 0, 0, 0, 255, 255, 255, 255, 17, 34, 51, 0, 0, 0})),
+       rgbPixels, GUID_WICPixelFormat24bppRGB},
+      {"rgb with a colour key", Spec(2, 8, rgbRows, {}, {0, 17, 0, 34, 0, 51}), rgbKeyed,
+       GUID_WICPixelFormat32bppBGRA},
+      {"rgba", Spec(6, 8, rgbaRows), rgbaPixels, GUID_WICPixelFormat32bppBGRA},
+      {"rgba 16", Spec(6, 16, rgba16Rows), rgbaPixels, GUID_WICPixelFormat32bppBGRA},
+      {"palette", Spec(3, 8, {0, 1, 2, 3, 2, 1}, pal), palPixels, GUID_WICPixelFormat32bppBGRA},
+      {"palette 2-bit", Spec(3, 2, {0x18, 0xE4}, pal), palPixels, GUID_WICPixelFormat32bppBGRA},
+      {"palette, one clear entry", Spec(3, 8, {0, 1, 2, 3, 2, 1}, pal, {0}), palOneClear,
+       GUID_WICPixelFormat32bppBGRA},
+      {"palette, partial alpha", Spec(3, 8, {0, 1, 2, 3, 2, 1}, pal, {255, 128, 0}), palPartial,
+       GUID_WICPixelFormat32bppBGRA},
+  };
+}
+
+uint8_t Premul(uint8_t c, uint8_t a) { return uint8_t(std::lround(c * a / 255.0)); }
+
+TEST(WicDecode, EveryColourTypeBecomesPremultipliedBgra) {
+  WicTest wic;
+  std::string dir = FixtureDir("colour_types");
+  int n = 0;
+  for (DecodeCase& c : Cases()) {
+    SCOPED_TRACE(c.name);
+    std::string path = dir + "case" + std::to_string(n++) + ".png";
+    ASSERT_TRUE(WriteFileBytes(path, EncodePng(c.png)));
+    IWICBitmapFrameDecode* frame = nullptr;
+    ASSERT_EQ(wic.LoadFrame(path, &frame), S_OK);
+
+    // The frame's own pixels, in the format it reports.
+    GUID format;
+    ASSERT_EQ(frame->GetPixelFormat(&format), S_OK);
+    EXPECT_TRUE(format == c.frameFormat);
+    UINT bpp = format == GUID_WICPixelFormat8bppGray ? 1 : format == GUID_WICPixelFormat24bppRGB ? 3 : 4;
+    std::vector<uint8_t> native(kW * kH * bpp);
+    ASSERT_EQ(frame->CopyPixels(nullptr, kW * bpp, UINT(native.size()), native.data()), S_OK);
+    for (size_t i = 0; i < c.expect.size(); ++i) {
+      const Rgba& e = c.expect[i];
+      const uint8_t* p = &native[i * bpp];
+      if (bpp == 1) {
+        EXPECT_EQ(p[0], e.g) << "pixel " << i;
+      } else if (bpp == 3) {
+        EXPECT_EQ((std::vector<int>{p[0], p[1], p[2]}), (std::vector<int>{e.r, e.g, e.b})) << "pixel " << i;
+      } else if (e.a == 0) {
+        EXPECT_EQ(p[3], 0) << "pixel " << i;  // a clear pixel's colour is unspecified
+      } else {
+        EXPECT_EQ((std::vector<int>{p[0], p[1], p[2], p[3]}), (std::vector<int>{e.b, e.g, e.r, e.a}))
+            << "pixel " << i;
+      }
+    }
+
+    Image img;
+    ASSERT_EQ(wic.ToPbgra(frame, &img), S_OK);
+    ASSERT_EQ(img.width, kW);
+    ASSERT_EQ(img.height, kH);
+    for (size_t i = 0; i < c.expect.size(); ++i) {
+      const Rgba& e = c.expect[i];
+      const uint8_t* p = &img.bgra[i * 4];
+      EXPECT_EQ((std::vector<int>{p[0], p[1], p[2], p[3]}),
+                (std::vector<int>{Premul(e.b, e.a), Premul(e.g, e.a), Premul(e.r, e.a), e.a}))
+          << "pixel " << i;
+    }
+    frame->Release();
+  }
+}
+
+// A BMP has no dedicated path: it goes through SDL's general conversion.
+TEST(WicDecode, BmpFromSdlDecodesToo) {
+  WicTest wic;
+  std::string path = FixtureDir("bmp") + "rgb.bmp";
+  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, 5, 3, 24, SDL_PIXELFORMAT_RGB24);
+  ASSERT_NE(s, nullptr);
+  for (int y = 0; y < 3; ++y) {
+    uint8_t* row = static_cast<uint8_t*>(s->pixels) + y * s->pitch;
+    for (int x = 0; x < 5; ++x) row[x * 3] = uint8_t(x * 50), row[x * 3 + 1] = uint8_t(y * 100), row[x * 3 + 2] = 7;
+  }
+  ASSERT_EQ(SDL_SaveBMP(s, path.c_str()), 0);
+  SDL_FreeSurface(s);
+  IWICBitmapFrameDecode* frame = nullptr;
+  ASSERT_EQ(wic.LoadFrame(path, &frame), S_OK);
+  Image img;
+  ASSERT_EQ(wic.ToPbgra(frame, &img), S_OK);
+  frame->Release();
+  ASSERT_EQ(img.width, 5u);
+  ASSERT_EQ(img.height, 3u);
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 5; ++x) {
+      const uint8_t* p = &img.bgra[(y * 5 + x) * 4];
+      EXPECT_EQ((std::vector<int>{p[0], p[1], p[2], p[3]}), (std::vector<int>{7, y * 100, x * 50, 255}))
+          << x << "," << y;
+    }
+  }
+}
+
+// Backslash separators and a non-ASCII name, resolved from the working directory.
+TEST(WicDecode, WindowsStylePathsResolveRelativeToWorkingDirectory) {
+  WicTest wic;
+  std::string dir = FixtureDir("paths");
+  ASSERT_TRUE(WriteFileBytes(dir + "\xE7\x94\xBB\xE5\x83\x8F.png", EncodePng(Spec(0, 8, {1, 2, 3, 4, 5, 6}))));
+  std::wstring wide = L"fixtures\\paths\\\u753B\u50CF.png";
+  IWICBitmapDecoder* decoder = nullptr;
+  ASSERT_EQ(wic.factory()->CreateDecoderFromFilename(wide.c_str(), nullptr, GENERIC_READ,
+                                                     WICDecodeMetadataCacheOnDemand, &decoder),
+            S_OK);
+  decoder->Release();
+}
+
+TEST(WicDecode, FrameOutlivesItsDecoder) {
+  WicTest wic;
+  std::string path = FixtureDir("lifetime") + "img.png";
+  ASSERT_TRUE(WriteFileBytes(path, EncodePng(Spec(2, 8, std::vector<uint8_t>(18, 77)))));
+  IWICBitmapDecoder* decoder = nullptr;
+  ASSERT_EQ(wic.Decode(path, &decoder), S_OK);
+  UINT count = 0;
+  EXPECT_EQ(decoder->GetFrameCount(&count), S_OK);
+  EXPECT_EQ(count, 1u);
+  IWICBitmapFrameDecode* missing = reinterpret_cast<IWICBitmapFrameDecode*>(1);
+  EXPECT_EQ(decoder->GetFrame(1, &missing), WINCODEC_ERR_FRAMEMISSING);
+  EXPECT_EQ(missing, nullptr);
+  IWICBitmapFrameDecode* frame = nullptr;
+  ASSERT_EQ(decoder->GetFrame(0, &frame), S_OK);
+  EXPECT_EQ(decoder->Release(), 0u);
+
+  Image img;
+  ASSERT_EQ(wic.ToPbgra(frame, &img), S_OK);
+  EXPECT_EQ(img.width * img.height, kW * kH);
+  for (size_t i = 0; i < img.bgra.size(); ++i) EXPECT_EQ(img.bgra[i], i % 4 == 3 ? 255 : 77) << i;
+  EXPECT_EQ(frame->Release(), 0u);
+}
+
+std::vector<uint8_t> WithBadCrc(std::vector<uint8_t> png, const char* chunk) {
+  for (size_t at = 8; at + 12 <= png.size();) {
+    size_t len = size_t(png[at]) << 24 | size_t(png[at + 1]) << 16 | size_t(png[at + 2]) << 8 | png[at + 3];
+    if (std::memcmp(&png[at + 4], chunk, 4) == 0) {
+      png[at + 8 + len + 3] ^= 0x5A;
+      break;
+    }
+    at += 12 + len;
+  }
+  return png;
+}
+
+// A JPEG whose only frame header claims the given size.
+std::vector<uint8_t> JpegHeader(unsigned w, unsigned h) {
+  std::vector<uint8_t> j = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0};
+  j.insert(j.end(), {0xFF, 0xC0, 0, 11, 8, uint8_t(h >> 8), uint8_t(h), uint8_t(w >> 8), uint8_t(w), 1, 1, 0x11, 0});
+  j.insert(j.end(), {0xFF, 0xD9});
+  return j;
+}
+
+std::vector<uint8_t> BmpHeader(int32_t w, int32_t h) {
+  std::vector<uint8_t> b(54, 0);
+  auto put = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) b[at + i] = uint8_t(v >> (8 * i));
+  };
+  b[0] = 'B', b[1] = 'M';
+  put(2, 54), put(10, 54), put(14, 40), put(18, uint32_t(w)), put(22, uint32_t(h));
+  b[26] = 1, b[28] = 24;
+  return b;
+}
+
+TEST(WicDecode, BadFilesFailWithAnHresult) {
+  WicTest wic;
+  std::string dir = FixtureDir("bad");
+  // Noise does not compress, so its IDAT is large and truncations land inside it.
+  std::mt19937 rng(7);
+  PngSpec noisy;
+  noisy.width = noisy.height = 64;
+  noisy.colorType = 6;
+  for (int i = 0; i < 64 * 64 * 4; ++i) noisy.rows.push_back(uint8_t(rng()));
+  std::vector<uint8_t> good = EncodePng(noisy);
+  std::vector<uint8_t> noise(4096);
+  for (uint8_t& b : noise) b = uint8_t(rng());
+  const std::string text = "this is not an image, only text saved with the wrong name\n";
+  mkdir((dir + "folder.png").c_str(), 0755);
+
+  struct BadCase {
+    std::string name;
+    bool write;
+    std::vector<uint8_t> bytes;
+    HRESULT expect;
+  };
+  auto cut = [&](size_t n) { return std::vector<uint8_t>(good.begin(), good.begin() + n); };
+  std::vector<BadCase> cases = {
+      {"missing.png", false, {}, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
+      {"no_such_folder/x.png", false, {}, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)},
+      {"folder.png", false, {}, E_ACCESSDENIED},
+      {"empty.png", true, {}, WINCODEC_ERR_COMPONENTNOTFOUND},
+      {"cut8.png", true, cut(8), WINCODEC_ERR_BADIMAGE},
+      {"cut20.png", true, cut(20), WINCODEC_ERR_BADIMAGE},
+      {"cut40.png", true, cut(40), WINCODEC_ERR_BADIMAGE},
+      {"cut_half.png", true, cut(good.size() / 2), WINCODEC_ERR_BADIMAGE},
+      {"cut_end.png", true, cut(good.size() - 40), WINCODEC_ERR_BADIMAGE},
+      {"noise.png", true, noise, WINCODEC_ERR_COMPONENTNOTFOUND},
+      {"text.png", true, std::vector<uint8_t>(text.begin(), text.end()), WINCODEC_ERR_COMPONENTNOTFOUND},
+      {"huge.png", true, PngHeaderOnly(100000, 100000), WINCODEC_ERR_IMAGESIZEOUTOFRANGE},
+      {"wide.png", true, PngHeaderOnly(16385, 1), WINCODEC_ERR_IMAGESIZEOUTOFRANGE},
+      {"tall.png", true, PngHeaderOnly(1, 16385), WINCODEC_ERR_IMAGESIZEOUTOFRANGE},
+      {"max_u32.png", true, PngHeaderOnly(0xFFFFFFFFu, 0xFFFFFFFFu), WINCODEC_ERR_IMAGESIZEOUTOFRANGE},
+      {"zero.png", true, PngHeaderOnly(0, 5), WINCODEC_ERR_BADIMAGE},
+      {"lying_header.png", true, PngHeaderOnly(5, 5), WINCODEC_ERR_BADIMAGE},
+      {"bad_ihdr_crc.png", true, WithBadCrc(good, "IHDR"), WINCODEC_ERR_BADIMAGE},
+      {"bad_idat_crc.png", true, WithBadCrc(good, "IDAT"), WINCODEC_ERR_BADIMAGE},
+      {"huge.jpg", true, JpegHeader(65535, 65535), WINCODEC_ERR_IMAGESIZEOUTOFRANGE},
+      {"cut.jpg", true, std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J'}, WINCODEC_ERR_BADIMAGE},
+      {"huge.bmp", true, BmpHeader(100000, -100000), WINCODEC_ERR_IMAGESIZEOUTOFRANGE},
+      {"empty.bmp", true, BmpHeader(4, 4), WINCODEC_ERR_BADIMAGE},
+  };
+  for (const BadCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = dir + c.name;
+    if (c.write) {
+      ASSERT_TRUE(WriteFileBytes(path, c.bytes));
+    }
+    IWICBitmapDecoder* decoder = reinterpret_cast<IWICBitmapDecoder*>(1);
+    EXPECT_EQ(wic.Decode(path, &decoder), c.expect);
+    EXPECT_EQ(decoder, nullptr);
+  }
+}
+
+// The size limit is on the image, not on how the header looks: the largest
+// accepted width still decodes.
+TEST(WicDecode, LargestAcceptedSideDecodes) {
+  WicTest wic;
+  std::string path = FixtureDir("limit") + "row.png";
+  PngSpec s;
+  s.width = 16384;
+  s.height = 1;
+  s.colorType = 0;
+  s.rows.assign(16384, 0);
+  s.rows.back() = 200;
+  ASSERT_TRUE(WriteFileBytes(path, EncodePng(s)));
+  IWICBitmapFrameDecode* frame = nullptr;
+  ASSERT_EQ(wic.LoadFrame(path, &frame), S_OK);
+  Image img;
+  ASSERT_EQ(wic.ToPbgra(frame, &img), S_OK);
+  frame->Release();
+  EXPECT_EQ(img.width, 16384u);
+  EXPECT_EQ(img.bgra[16383 * 4], 200);
+}
+
+TEST(WicDecode, FactoryClassesAndBadArguments) {
+  WicTest wic;
+  for (const GUID& clsid : {CLSID_WICImagingFactory, CLSID_WICImagingFactory2}) {
+    IWICImagingFactory* factory = nullptr;
+    ASSERT_EQ(CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)), S_OK);
+    IWICFormatConverter* converter = nullptr;
+    EXPECT_EQ(factory->QueryInterface(IID_PPV_ARGS(&converter)), E_NOINTERFACE);
+    EXPECT_EQ(factory->CreateFormatConverter(&converter), S_OK);
+    converter->Release();
+    EXPECT_EQ(factory->Release(), 0u);
+  }
+  IWICBitmapDecoder* decoder = nullptr;
+  EXPECT_EQ(wic.factory()->CreateDecoderFromFilename(nullptr, nullptr, GENERIC_READ, WICDecodeMetadataCacheOnLoad,
+                                                     &decoder),
+            E_INVALIDARG);
+  EXPECT_EQ(wic.factory()->CreateDecoderFromFilename(L"x.png", nullptr, GENERIC_READ, WICDecodeMetadataCacheOnLoad,
+                                                     nullptr),
+            E_INVALIDARG);
+  EXPECT_EQ(wic.factory()->CreateDecoderFromFilename(L"x.png", nullptr, GENERIC_WRITE, WICDecodeMetadataCacheOnLoad,
+                                                     &decoder),
+            E_INVALIDARG);
+  EXPECT_EQ(decoder, nullptr);
+}
+
+}  // namespace
+}  // namespace vxtest
