@@ -1,6 +1,6 @@
 // Empty class registrations for builds without the imaging or DirectShow
-// family. The build links this object last, so a family's own definition,
-// wherever it exists, is the one the linker picks from the archive.
+// family. Weak, and placed last in the archive: a family's own definition
+// wins wherever it exists (see platform/CMakeLists.txt).
 #include <vx_com.h>
 
 __attribute__((weak)) void VxRegisterWicClasses() {}

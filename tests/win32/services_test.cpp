@@ -1,5 +1,6 @@
 // Timer queues, critical sections and the COM runtime.
 #include <windows.h>
+#include <wincodec.h>
 
 #include <gtest/gtest.h>
 
@@ -179,6 +180,17 @@ TEST(Win32Com, InitialisationIsCountedPerThread) {
   CoUninitialize();
   EXPECT_EQ(create(CLSID_VxTestThing), CO_E_NOTINITIALIZED);
   EXPECT_EQ(CoInitialize(nullptr), S_OK);
+  CoUninitialize();
+}
+
+// The families' classes reach the table on first use, through the link
+// alone: nothing here names the imaging family's registration.
+TEST(Win32Com, FamilyClassesAreRegisteredOnFirstUse) {
+  ASSERT_EQ(CoInitialize(nullptr), S_OK);
+  IWICImagingFactory* factory = nullptr;
+  EXPECT_EQ(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&factory)), S_OK);
+  ASSERT_NE(factory, nullptr);
+  factory->Release();
   CoUninitialize();
 }
 
