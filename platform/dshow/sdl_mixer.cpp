@@ -424,6 +424,9 @@ bool PullMixerOutput(float* stereo, int frames) {
   if (!vxds::g_manual || m.users <= 0) return false;
   for (int done = 0; done < frames;) {
     int n = std::min(vxds::kChunkFrames, frames - done);
+    // Let the mix see seeks first, so the refill finds the ring free of what
+    // they made stale: the output is then the same however the pulls fall.
+    vxds::Mix(stereo + done * 2, 0);
     vxds::RefillAll(m);
     vxds::Mix(stereo + done * 2, n);
     done += n;

@@ -138,6 +138,8 @@ void MixerRelease();
 void MixerAdd(Stream* stream);     // false when the table is full
 bool MixerHasRoom();
 void MixerRemove(Stream* stream);  // returns once no thread touches it
-void MixerWake();                  // a seek: have the worker refill now
+// A seek: have the worker refill now. A seek inside the kept start is heard
+// at once; one past it is silent until the worker has decoded there.
+void MixerWake();
 
 }  // namespace vxds
