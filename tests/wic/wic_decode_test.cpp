@@ -1,10 +1,12 @@
 // Decoding real files: every PNG colour type into premultiplied BGRA, files
 // that must fail with an HRESULT, and the frame's lifetime.
 #include <SDL.h>
+#include <SDL_image.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 
@@ -149,31 +151,43 @@ TEST(WicDecode, EveryColourTypeBecomesPremultipliedBgra) {
   }
 }
 
-// A BMP has no dedicated path: it goes through SDL's general conversion.
-TEST(WicDecode, BmpFromSdlDecodesToo) {
+// BMP and JPEG have no dedicated path: SDL's general conversion serves them.
+// Two flat halves, each a whole JPEG block group, so JPEG keeps them nearly exact.
+TEST(WicDecode, BmpAndJpegDecodeToo) {
   WicTest wic;
-  std::string path = FixtureDir("bmp") + "rgb.bmp";
-  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, 5, 3, 24, SDL_PIXELFORMAT_RGB24);
+  const int W = 32, H = 16;
+  const Rgba left = {200, 100, 50, 255}, right = {20, 40, 240, 255};
+  SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, W, H, 24, SDL_PIXELFORMAT_RGB24);
   ASSERT_NE(s, nullptr);
-  for (int y = 0; y < 3; ++y) {
-    uint8_t* row = static_cast<uint8_t*>(s->pixels) + y * s->pitch;
-    for (int x = 0; x < 5; ++x) row[x * 3] = uint8_t(x * 50), row[x * 3 + 1] = uint8_t(y * 100), row[x * 3 + 2] = 7;
-  }
-  ASSERT_EQ(SDL_SaveBMP(s, path.c_str()), 0);
-  SDL_FreeSurface(s);
-  IWICBitmapFrameDecode* frame = nullptr;
-  ASSERT_EQ(wic.LoadFrame(path, &frame), S_OK);
-  Image img;
-  ASSERT_EQ(wic.ToPbgra(frame, &img), S_OK);
-  frame->Release();
-  ASSERT_EQ(img.width, 5u);
-  ASSERT_EQ(img.height, 3u);
-  for (int y = 0; y < 3; ++y) {
-    for (int x = 0; x < 5; ++x) {
-      const uint8_t* p = &img.bgra[(y * 5 + x) * 4];
-      EXPECT_EQ((std::vector<int>{p[0], p[1], p[2], p[3]}), (std::vector<int>{7, y * 100, x * 50, 255}))
-          << x << "," << y;
+  for (int y = 0; y < H; ++y) {
+    uint8_t* p = static_cast<uint8_t*>(s->pixels) + y * s->pitch;
+    for (int x = 0; x < W; ++x, p += 3) {
+      const Rgba& c = x < W / 2 ? left : right;
+      p[0] = c.r, p[1] = c.g, p[2] = c.b;
     }
+  }
+  std::string dir = FixtureDir("other_containers");
+  ASSERT_EQ(SDL_SaveBMP(s, (dir + "img.bmp").c_str()), 0);
+  ASSERT_EQ(IMG_SaveJPG(s, (dir + "img.jpg").c_str(), 100), 0);
+  SDL_FreeSurface(s);
+  for (auto [name, tolerance] : {std::pair<const char*, int>{"img.bmp", 0}, {"img.jpg", 3}}) {
+    SCOPED_TRACE(name);
+    IWICBitmapFrameDecode* frame = nullptr;
+    ASSERT_EQ(wic.LoadFrame(dir + name, &frame), S_OK);
+    Image img;
+    ASSERT_EQ(wic.ToPbgra(frame, &img), S_OK);
+    frame->Release();
+    ASSERT_EQ(img.width, UINT(W));
+    ASSERT_EQ(img.height, UINT(H));
+    int worst = 0;
+    for (int i = 0; i < W * H; ++i) {
+      // JPEG's chroma upsampling blends the two columns on either side of the seam.
+      if (tolerance && std::abs(2 * (i % W) - (W - 1)) < 4) continue;
+      const Rgba& c = i % W < W / 2 ? left : right;
+      const uint8_t* p = &img.bgra[i * 4];
+      worst = std::max({worst, std::abs(p[0] - c.b), std::abs(p[1] - c.g), std::abs(p[2] - c.r), 255 - p[3]});
+    }
+    EXPECT_LE(worst, tolerance);
   }
 }
 
