@@ -78,7 +78,7 @@ Stereo RenderLockBlip() {
     s.l[i] = s.r[i] = float(x * env);
   }
   FadeTail(s, 0.02);
-  Master(s, kEffectPeak * 0.75, 1.0);
+  Master(s, kEffectPeak * 0.6, 1.0);
   return s;
 }
 

@@ -397,7 +397,7 @@ Song Climax() {
 
 Stereo RenderSong(int index) {
   Stereo out = Render(index == 0 ? Launch() : index == 1 ? MidStage() : Climax());
-  Master(out, kMusicPeak, 1.4);
+  Master(out, kMusicPeak, 1.8);
   return out;
 }
 

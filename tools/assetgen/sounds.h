@@ -6,8 +6,8 @@ namespace vxs {
 
 // Peak levels after mastering: music leaves room for an effect on top of it
 // in the mixer without the sum passing full scale.
-constexpr double kMusicPeak = 0.42;
-constexpr double kEffectPeak = 0.52;
+constexpr double kMusicPeak = 0.32;
+constexpr double kEffectPeak = 0.42;
 
 Stereo RenderSong(int index);  // 0: launch, 1: mid-stage, 2: climax
 Stereo RenderExplosion();
