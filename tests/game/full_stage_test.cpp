@@ -1,0 +1,219 @@
+// Whole runs of the stage: determinism, invariants in every frame, and no
+// heap allocation inside a frame.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "app/shell.h"
+#include "game/game.h"
+#include "game/hit_flashes.h"
+#include "game/rng.h"
+#include "game/tables.h"
+#include "game_fixture.h"
+
+// Replaced globally so that a frame's allocations can be counted.
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+
+namespace {
+std::atomic<bool> g_countAllocations{false};
+std::atomic<long> g_allocations{0};
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (g_countAllocations.load(std::memory_order_relaxed)) g_allocations.fetch_add(1);
+  if (void* p = std::malloc(size ? size : 1)) return p;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return operator new(size); }
+void operator delete(void* p) noexcept { std::free(p); }
+void operator delete[](void* p) noexcept { std::free(p); }
+void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
+
+namespace {
+
+constexpr int kStageFrames = 14300;
+
+// Sweeps the fighter across its box and taps Space every six frames.
+void ScriptKeys(int frame) {
+  HoldKey(VK_LEFT, (frame / 90) % 2 == 0);
+  HoldKey(VK_RIGHT, (frame / 90) % 2 == 1);
+  HoldKey(VK_UP, (frame / 200) % 3 == 0);
+  HoldKey(VK_DOWN, (frame / 200) % 3 == 1);
+  if (frame % 6 == 0) HoldKey(VK_SPACE, true);
+  if (frame % 6 == 3) HoldKey(VK_SPACE, false);
+}
+
+template <class T>
+void Mix(uint64_t& h, const T& value) {
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(&value);
+  for (size_t i = 0; i < sizeof value; ++i) h = (h ^ p[i]) * 1099511628211ull;
+}
+
+uint64_t StateHash() {
+  uint64_t h = 1469598103934665603ull;
+  Mix(h, g_shots);
+  Mix(h, g_enemies);
+  Mix(h, g_debris);
+  Mix(h, g_hitFlashes);
+  Mix(h, g_playerX);
+  Mix(h, g_playerY);
+  Mix(h, g_podX);
+  Mix(h, g_podY);
+  Mix(h, g_stageClock);
+  Mix(h, g_frameTicks);
+  Mix(h, g_scrollA);
+  Mix(h, g_scrollB);
+  Mix(h, g_score);
+  Mix(h, g_hitCount);
+  Mix(h, g_randState);
+  return h;
+}
+
+// Generator draws between two states, up to a bound.
+long DrawsBetween(uint32_t from, uint32_t to, long bound) {
+  for (long n = 0; n <= bound; ++n) {
+    if (from == to) return n;
+    from = from * 214013u + 2531011u;
+  }
+  return -1;
+}
+
+// Everything that must hold between any two frames. Returns the first fault.
+std::string CheckInvariants() {
+  if (!(g_stageClock >= 0.0f && g_stageClock < STAGE_LENGTH)) return "clock out of range";
+  if (!(g_scrollA >= 0.0f && g_scrollA < 768.0f && g_scrollB >= 0.0f && g_scrollB < 768.0f)) return "scroll";
+  if (!(g_playerX >= 24.0f && g_playerX <= 576.0f && g_playerY >= 400.0f && g_playerY <= 696.0f)) return "fighter";
+  for (int k = 0; k < ENEMY_COUNT; ++k) {
+    const Enemy& e = g_enemies[k];
+    if (e.alive != 0 && e.alive != 1) return "enemy alive " + std::to_string(k);
+    const bool parked = e.x == PARK_X && e.y == PARK_Y;
+    if (parked != (e.alive == 0)) return "enemy parked but present, or free but placed: " + std::to_string(k);
+    if (e.alive == 0 && (e.hit != 0.0f || e.deathTimer != 0.0f)) return "free enemy keeps a hit";
+    if (!(e.motionTimer >= 0.0f && e.motionTimer <= 1200.0f)) return "motion timer";
+    if (e.alive == 1 && !(e.y < 1168.0f)) return "enemy past the bottom";
+    for (int n = 0; n < DEBRIS_PER_ENEMY; ++n) {
+      const float x = g_debris.x[k][n], y = g_debris.y[k][n];
+      const float active = g_debris.active[k][n];
+      if (active != 0.0f && active != 1.0f) return "debris active";
+      if (x == PARK_X && y == PARK_Y) {
+        if (active != 0.0f || g_debris.vx[k][n] != 0.0f || g_debris.vy[k][n] != 0.0f || g_debris.age[k][n] != 0.0f)
+          return "parked debris not free";
+      } else if (x <= -100.0f || x >= 700.0f || y <= -100.0f || y >= 868.0f) {
+        return "debris left outside the field";
+      }
+      if (n < FIRST_PICKUP && !(g_debris.age[k][n] >= 0.0f && g_debris.age[k][n] <= 100.0f)) return "fragment age";
+    }
+  }
+  for (const auto& table : g_shots) {
+    for (const Shot& s : table) {
+      if (s.alive > 1) return "shot alive above 1";
+      if (s.alive == 1 && s.y < -32.0f) return "shot above the top still live";
+    }
+  }
+  for (const HitFlash& f : g_hitFlashes) {
+    if (f.framesLeft > 6) return "flash frames";
+  }
+  return "";
+}
+
+struct RunSummary {
+  uint64_t hash;
+  long bursts;
+  int hitSounds;
+  int musicCues;
+};
+
+RunSummary RunStage(bool checkEveryFrame) {
+  ResetWholeGame();
+  RunSummary summary{0, 0, 0, 0};
+  for (int f = 0; f < kStageFrames; ++f) {
+    ScriptKeys(f);
+    int aliveBefore[ENEMY_COUNT];
+    float yBefore[ENEMY_COUNT];
+    for (int k = 0; k < ENEMY_COUNT; ++k) {
+      aliveBefore[k] = g_enemies[k].alive;
+      yBefore[k] = g_enemies[k].y;
+    }
+    const float scoreBefore = g_score;
+    const uint32_t randBefore = g_randState;
+    ClearSounds();
+    RunPaintFrame();
+    summary.hitSounds += SoundsNamed(L"hit");
+    summary.musicCues += SoundsNamed(L"bgm001") + SoundsNamed(L"bgm002") + SoundsNamed(L"bgm003");
+    if (!checkEveryFrame) continue;
+    const std::string fault = CheckInvariants();
+    if (!fault.empty()) {
+      ADD_FAILURE() << "frame " << f << ": " << fault;
+      return summary;
+    }
+    // A present enemy that is gone after the frame either burst or fell past
+    // the bottom; no shot reaches below y 1100, so those above it burst.
+    float expectedScore = scoreBefore;
+    long bursts = 0;
+    for (int k = 0; k < ENEMY_COUNT; ++k) {
+      if (aliveBefore[k] == 1 && g_enemies[k].alive == 0 && yBefore[k] < 1100.0f) {
+        expectedScore = (expectedScore + 25.0f) + static_cast<float>(k);
+        ++bursts;
+      }
+    }
+    if (g_score != expectedScore || DrawsBetween(randBefore, g_randState, 48 * 821) != 821 * bursts) {
+      ADD_FAILURE() << "frame " << f << ": score " << g_score << " expected " << expectedScore << " after "
+                    << bursts << " bursts";
+      return summary;
+    }
+    summary.bursts += bursts;
+  }
+  summary.hash = StateHash();
+  return summary;
+}
+
+TEST(FullStage, ScriptedPlayKeepsEveryInvariantAndReplaysIdentically) {
+  const RunSummary first = RunStage(true);
+  ASSERT_FALSE(HasFailure());
+  EXPECT_EQ(g_stageClock, 0.0f);
+  EXPECT_EQ(g_frameTicks, static_cast<uint32_t>(kStageFrames));
+  EXPECT_GT(first.bursts, 20);
+  EXPECT_GE(first.hitSounds, first.bursts);
+  EXPECT_EQ(static_cast<uint32_t>(first.hitSounds), g_hitCount);
+  EXPECT_EQ(first.musicCues, 6);
+
+  const RunSummary second = RunStage(false);
+  EXPECT_EQ(second.hash, first.hash);
+  EXPECT_EQ(second.hitSounds, first.hitSounds);
+}
+
+TEST(FullStage, AFrameAllocatesNothing) {
+  ResetWholeGame();
+  for (int f = 0; f < 200; ++f) {
+    ScriptKeys(f);
+    RunPaintFrame();
+  }
+  long worst = 0;
+  int frameOfWorst = -1;
+  for (int f = 200; f < kStageFrames; ++f) {
+    ScriptKeys(f);
+    Recorder& r = TheRecorder();
+    r.BeginFrame();
+    g_allocations = 0;
+    g_countAllocations = true;
+    UpdateAndDrawFrame(r.target);
+    DrawHitFlashes(r.target, g_brush);
+    g_countAllocations = false;
+    r.EndFrame();
+    if (g_allocations > worst) {
+      worst = g_allocations;
+      frameOfWorst = f;
+    }
+  }
+  EXPECT_EQ(worst, 0) << "first at frame " << frameOfWorst;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
