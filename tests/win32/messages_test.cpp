@@ -320,6 +320,48 @@ TEST_F(Win32Messages, KeysMapToVirtualKeys) {
   }
 }
 
+// The game's frame timer: a worker thread invalidates and posts while the
+// UI thread pumps, and keeps doing so after the window is gone.
+struct TimerTraffic {
+  std::atomic<HWND> hwnd{nullptr};
+  std::atomic<int> ticks{0};
+  std::atomic<int> refusedAfterDestroy{0};
+  std::atomic<bool> destroyed{false};
+};
+
+void CALLBACK TrafficTick(PVOID parameter, BOOLEAN) {
+  auto* t = static_cast<TimerTraffic*>(parameter);
+  bool destroyed = t->destroyed.load();
+  BOOL invalidated = InvalidateRect(t->hwnd.load(), nullptr, FALSE);
+  if (++t->ticks % 4 == 0) PostMessageW(t->hwnd.load(), kMarker, 1, 0);
+  if (destroyed && !invalidated) ++t->refusedAfterDestroy;
+}
+
+TEST_F(Win32Messages, TimerThreadTrafficWhileThePumpRuns) {
+  TimerTraffic traffic;
+  traffic.hwnd = hwnd_;
+  HANDLE queue = CreateTimerQueue();
+  HANDLE timer = nullptr;
+  ASSERT_TRUE(CreateTimerQueueTimer(&timer, queue, TrafficTick, &traffic, 0, 2, WT_EXECUTEDEFAULT));
+  int paints = 0, markers = 0;
+  MSG msg;
+  while (paints < 25) {
+    ASSERT_EQ(Pump(&msg), 1);
+    ASSERT_NE(msg.message, kTimeout);
+    paints += msg.message == WM_PAINT;
+    markers += msg.message == kMarker;
+  }
+  // Invalidations merge: never more paints than ticks asked for.
+  EXPECT_LE(paints, traffic.ticks.load() + 1);
+  EXPECT_GT(markers, 0);
+  traffic.destroyed = true;
+  ASSERT_TRUE(DestroyWindow(hwnd_));
+  int ticksAtDestroy = traffic.ticks.load();
+  while (traffic.ticks.load() < ticksAtDestroy + 5) std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  EXPECT_TRUE(DeleteTimerQueueEx(queue, INVALID_HANDLE_VALUE));
+  EXPECT_GE(traffic.refusedAfterDestroy.load(), 4);
+}
+
 TEST(Win32Window, GameFormulaGivesTheClientSize) {
   setenv("SDL_VIDEODRIVER", "offscreen", 0);
   WNDCLASSEXW wc{};
