@@ -368,6 +368,7 @@ class GlTarget final : public TargetBase {
   bool ReadPixels(std::vector<uint8_t>& rgba, int* width, int* height) {
     if (!device_->MakeCurrent()) return false;
     rgba.resize(static_cast<size_t>(width_) * height_ * 4);
+    glFinish();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
     glPixelStorei(GL_PACK_ALIGNMENT, 1);
     glReadPixels(0, 0, width_, height_, GL_RGBA, GL_UNSIGNED_BYTE, rgba.data());
