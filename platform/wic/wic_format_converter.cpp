@@ -32,15 +32,20 @@ inline uint8_t Unpremultiply(unsigned c, unsigned a) {
 }
 
 // One row of count pixels from the source's layout to BGRA, premultiplied
-// or straight as asked.
-void ConvertRow(Src kind, bool premultiplied, const uint8_t* s, uint8_t* d, UINT count) {
+// or straight as asked. A template per layout keeps the switch out of the
+// per-pixel loop.
+template <Src kind>
+void ConvertRowOf(bool premultiplied, const uint8_t* s, uint8_t* d, UINT count) {
   for (UINT i = 0; i < count; ++i, d += 4) {
     unsigned b, g, r, a;
-    switch (kind) {
-      case Src::Gray8: b = g = r = s[0]; a = 255; s += 1; break;
-      case Src::Rgb24: r = s[0]; g = s[1]; b = s[2]; a = 255; s += 3; break;
-      case Src::Rgba: r = s[0]; g = s[1]; b = s[2]; a = s[3]; s += 4; break;
-      default: b = s[0]; g = s[1]; r = s[2]; a = s[3]; s += 4; break;
+    if (kind == Src::Gray8) {
+      b = g = r = s[0], a = 255, s += 1;
+    } else if (kind == Src::Rgb24) {
+      r = s[0], g = s[1], b = s[2], a = 255, s += 3;
+    } else if (kind == Src::Rgba) {
+      r = s[0], g = s[1], b = s[2], a = s[3], s += 4;
+    } else {
+      b = s[0], g = s[1], r = s[2], a = s[3], s += 4;
     }
     if (kind == Src::Pbgra && !premultiplied) {
       b = Unpremultiply(b, a), g = Unpremultiply(g, a), r = Unpremultiply(r, a);
@@ -48,6 +53,17 @@ void ConvertRow(Src kind, bool premultiplied, const uint8_t* s, uint8_t* d, UINT
       b = Premultiply(b, a), g = Premultiply(g, a), r = Premultiply(r, a);
     }
     d[0] = uint8_t(b), d[1] = uint8_t(g), d[2] = uint8_t(r), d[3] = uint8_t(a);
+  }
+}
+
+void ConvertRow(Src kind, bool premultiplied, const uint8_t* s, uint8_t* d, UINT count) {
+  switch (kind) {
+    case Src::Gray8: return ConvertRowOf<Src::Gray8>(premultiplied, s, d, count);
+    case Src::Rgb24: return ConvertRowOf<Src::Rgb24>(premultiplied, s, d, count);
+    case Src::Rgba: return ConvertRowOf<Src::Rgba>(premultiplied, s, d, count);
+    case Src::Bgra: return ConvertRowOf<Src::Bgra>(premultiplied, s, d, count);
+    case Src::Pbgra: return ConvertRowOf<Src::Pbgra>(premultiplied, s, d, count);
+    case Src::None: return;
   }
 }
 
