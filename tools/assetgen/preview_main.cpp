@@ -94,6 +94,27 @@ int main(int argc, char** argv) {
     cairo_surface_destroy(page);
   }
 
+  // The small sprites four times as large, to judge their detail.
+  page = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 1120, 420);
+  cr = cairo_create(page);
+  Field(cr, back, 0, 0, 420, 500);
+  Field(cr, back, 600, 0, 420, 120);
+  cairo_scale(cr, 4, 4);
+  const Rect small[] = {kFighter, kPod, kSmallEnemy, kPickup, kShard, kEmber, kMarker};
+  double zx = 4;
+  for (const Rect& r : small) {
+    cairo_save(cr);
+    cairo_set_source_surface(cr, sheet, zx - r.left, 4 - r.top);
+    cairo_pattern_set_filter(cairo_get_source(cr), CAIRO_FILTER_NEAREST);
+    cairo_rectangle(cr, zx, 4, r.right - r.left, r.bottom - r.top);
+    cairo_fill(cr);
+    cairo_restore(cr);
+    zx += (r.right - r.left) + 6;
+  }
+  cairo_destroy(cr);
+  ok = WritePng(page, (out + "/zoom.png").c_str()) && ok;
+  cairo_surface_destroy(page);
+
   // The title as the game shows it: squeezed 2:1 over the field.
   page = cairo_image_surface_create(CAIRO_FORMAT_ARGB32, 600, 768);
   cr = cairo_create(page);

@@ -18,8 +18,8 @@ void DrawFighter(cairo_t* cr) {
   const double cx = 25;
   // Engine plumes first, so the hull sits on top of their roots.
   for (double ex : {cx - 5.5, cx + 5.5}) {
-    GlowEllipse(cr, ex, 90, 5.5, 8, 0x3AA8FF, 0.85);
-    GlowEllipse(cr, ex, 88, 2.5, 5, 0xE8FAFF, 0.95);
+    GlowEllipse(cr, ex, 91, 6, 7, 0x3AA8FF, 1.0);
+    GlowEllipse(cr, ex, 89, 3, 6, 0xFFFFFF, 1.0);
   }
   // Main delta wing.
   MirrorPath(cr, cx, {0, 40, 7, 42, 21, 70, 21, 78, 14, 80, 0, 80});
@@ -161,19 +161,24 @@ void DrawPickup(cairo_t* cr) {
 }
 
 void DrawFragments(cairo_t* cr) {
-  // Metal shard with a hot edge.
+  // Torn hull plate, still glowing at its edges.
   EnterCell(cr, kShard, 2);
-  Glow(cr, 8, 8, 6, 0xFF9030, 0.6);
-  cairo_move_to(cr, 4, 5);
-  cairo_line_to(cr, 12, 4);
-  cairo_line_to(cr, 9, 12);
+  Glow(cr, 8, 8, 6, 0xFF9030, 0.9);
+  cairo_move_to(cr, 3, 5);
+  cairo_line_to(cr, 11, 3);
+  cairo_line_to(cr, 13, 8);
+  cairo_line_to(cr, 7, 13);
   cairo_close_path(cr);
-  FillMetal(cr, 4, 12, 0xD8DCE4, 0x505868, 0xFFB060, 0.8);
+  FillMetal(cr, 3, 13, 0xF0F2F6, 0x6A7080, 0xFFC070, 1.2);
+  Glow(cr, 9, 7, 2.5, 0xFFFFFF, 0.9);
   cairo_restore(cr);
-  // Glowing ember.
+  // Burning ember: white-hot core in an orange flare.
   EnterCell(cr, kEmber, 2);
-  Glow(cr, 8, 8, 6, 0xFF6A10, 0.95);
-  Glow(cr, 8, 8, 3.2, 0xFFF2B0, 1.0);
+  Glow(cr, 8, 8, 6, 0xFF5A10, 1.0);
+  Glow(cr, 8, 8, 4.2, 0xFFC040, 1.0);
+  cairo_arc(cr, 8, 8, 2.0, 0, 2 * M_PI);
+  SetHex(cr, 0xFFFDE8);
+  cairo_fill(cr);
   cairo_restore(cr);
 }
 
