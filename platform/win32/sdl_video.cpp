@@ -37,10 +37,15 @@ bool EnsureVideo(bool report) {
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
     // Ctrl-C should end the process as it ends any console program.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
+    bool driverChosen = SDL_GetHint("SDL_VIDEODRIVER") != nullptr;
+    if (!driverChosen && !SDL_getenv("DISPLAY") && !SDL_getenv("WAYLAND_DISPLAY")) {
+      // Probing would only add the display libraries' own complaints.
+      g_videoError = "neither DISPLAY nor WAYLAND_DISPLAY is set (SDL_VIDEODRIVER=offscreen runs headless)";
+      g_videoState = VideoState::Failed;
+    } else if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
       g_videoError = SDL_GetError();
       g_videoState = VideoState::Failed;
-    } else if (IsHeadlessDriver(SDL_GetCurrentVideoDriver()) && !SDL_GetHint("SDL_VIDEODRIVER")) {
+    } else if (IsHeadlessDriver(SDL_GetCurrentVideoDriver()) && !driverChosen) {
       // SDL falls back to an invisible driver when no display answers; a
       // game nobody can see is no better than none, unless asked for.
       g_videoError = "no X11 or Wayland display (SDL_VIDEODRIVER=offscreen runs headless)";

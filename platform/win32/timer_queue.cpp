@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -77,9 +78,14 @@ void RunQueue(std::shared_ptr<Queue> queue) {
   }
 }
 
+// Null when the system has no thread to spare.
 std::shared_ptr<Queue> StartQueue() {
   auto queue = std::make_shared<Queue>();
-  queue->worker = std::thread(RunQueue, queue);
+  try {
+    queue->worker = std::thread(RunQueue, queue);
+  } catch (const std::system_error&) {
+    return nullptr;
+  }
   queue->workerId = queue->worker.get_id();
   return queue;
 }
@@ -87,7 +93,10 @@ std::shared_ptr<Queue> StartQueue() {
 std::shared_ptr<Queue> FindQueue(HANDLE handle, bool createDefault) {
   std::lock_guard<std::mutex> lock(g_queuesMutex);
   if (!handle) {
-    if (!g_defaultQueue && createDefault) g_defaultQueue = new std::shared_ptr<Queue>(StartQueue());
+    if (!g_defaultQueue && createDefault) {
+      std::shared_ptr<Queue> queue = StartQueue();
+      if (queue) g_defaultQueue = new std::shared_ptr<Queue>(queue);
+    }
     return g_defaultQueue ? *g_defaultQueue : nullptr;
   }
   auto it = g_queues.find(reinterpret_cast<uintptr_t>(handle));
@@ -98,6 +107,10 @@ std::shared_ptr<Queue> FindQueue(HANDLE handle, bool createDefault) {
 
 HANDLE WINAPI CreateTimerQueue() {
   std::shared_ptr<Queue> queue = StartQueue();
+  if (!queue) {
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return nullptr;
+  }
   HANDLE handle = NewHandle();
   std::lock_guard<std::mutex> lock(g_queuesMutex);
   g_queues[reinterpret_cast<uintptr_t>(handle)] = queue;
