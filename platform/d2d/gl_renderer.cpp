@@ -83,7 +83,10 @@ void main() {
 }
 )";
 
-const char* kFragmentShader = R"(#version 330 core
+// Compiled per set of kinds in a batch (K0..K7 shapes, KN nearest sprites,
+// KG gradients, KA aliased): a software rasteriser runs every branch a
+// shader has, so each batch gets only the branches it uses.
+const char* kFragmentShader = R"(
 in vec2 v_local;
 in vec2 v_user;
 flat in vec4 v_g0;
@@ -106,8 +109,9 @@ void main() {
   int shape = v_kind & 15;
   float s = u_scale;
   vec2 p = v_local * s;
-  float cov;
+  float cov = 0.0;
   vec4 texel = vec4(1.0);
+#ifdef K0
   if (shape == 0) {
     float hw = v_g1.x * s;
     float hl = v_g1.w * s;
@@ -119,19 +123,30 @@ void main() {
     } else {
       cov = ov(p.x, hl + (cap == 1.0 ? hw : 0.0)) * ov(p.y, hw);
     }
-  } else if (shape == 1) {
-    cov = ov(p.x, v_g0.z * s) * ov(p.y, v_g0.w * s);
-  } else if (shape == 2) {
+  }
+#endif
+#ifdef K1
+  if (shape == 1) cov = ov(p.x, v_g0.z * s) * ov(p.y, v_g0.w * s);
+#endif
+#ifdef K2
+  if (shape == 2) {
     float hw = v_g1.x * s;
     vec2 h = v_g0.zw * s;
     cov = ov(p.x, h.x + hw) * ov(p.y, h.y + hw);
     if (h.x > hw && h.y > hw) cov -= ov(p.x, h.x - hw) * ov(p.y, h.y - hw);
-  } else if (shape == 3) {
-    cov = clamp(0.5 - ellipseDist(v_local, v_g0.zw) * s, 0.0, 1.0);
-  } else if (shape == 4) {
+  }
+#endif
+#ifdef K3
+  if (shape == 3) cov = clamp(0.5 - ellipseDist(v_local, v_g0.zw) * s, 0.0, 1.0);
+#endif
+#ifdef K4
+  if (shape == 4) {
     float d = abs(ellipseDist(v_local, v_g0.zw)) - v_g1.x;
     cov = min(clamp(0.5 - d * s, 0.0, 1.0), ov(0.0, v_g1.x * s));
-  } else if (shape == 5) {
+  }
+#endif
+#ifdef K5
+  if (shape == 5) {
     float k = v_g1.z > 0.0 ? v_g1.y / v_g1.z : 1.0;
     vec2 q = vec2(v_local.x, v_local.y * k);
     vec2 h = vec2(v_g0.z, v_g0.w * k);
@@ -139,20 +154,32 @@ void main() {
     vec2 e = abs(q) - h + r;
     float d = length(max(e, 0.0)) + min(max(e.x, e.y), 0.0) - r;
     cov = min(clamp(0.5 - (abs(d) - v_g1.x) * s, 0.0, 1.0), ov(0.0, v_g1.x * s));
-  } else {
+  }
+#endif
+#if defined(K6) || defined(K7) || defined(KN)
+  if (shape >= 6) {
     cov = ov(p.x, v_g0.z * s) * ov(p.y, v_g0.w * s);
     vec2 uv = v_g1.xy + (v_local + v_g0.zw) / (2.0 * v_g0.zw) * (v_g1.zw - v_g1.xy);
-    if (shape == 7) {
-      texel = vec4(texelFetch(u_atlas, ivec2(min(max(floor(uv), v_g1.xy), v_g1.zw - 1.0)), 0).r);
-    } else if ((v_kind & 64) != 0) {
+#ifdef K7
+    if (shape == 7) texel = vec4(texelFetch(u_atlas, ivec2(min(max(floor(uv), v_g1.xy), v_g1.zw - 1.0)), 0).r);
+#endif
+#ifdef KN
+    if (shape == 6 && (v_kind & 64) != 0)
       texel = texelFetch(u_tex, ivec2(min(max(floor(uv), floor(v_g1.xy)), ceil(v_g1.zw) - 1.0)), 0);
-    } else {
+#endif
+#ifdef K6
+    if (shape == 6 && (v_kind & 64) == 0) {
       uv = min(max(uv, v_g1.xy + 0.5), v_g1.zw - 0.5);
       texel = texture(u_tex, uv / vec2(textureSize(u_tex, 0)));
     }
+#endif
   }
+#endif
+#ifdef KA
   if ((v_kind & 32) != 0) cov = cov >= 0.5 ? 1.0 : 0.0;
+#endif
   vec4 paint = v_col;
+#ifdef KG
   if ((v_kind & 16) != 0) {
     float t = dot(v_col.xy, v_user) + v_col.z;
     int extend = (v_kind >> 8) & 3;
@@ -161,6 +188,7 @@ void main() {
     t = clamp(t, 0.0, 1.0);
     paint = texture(u_tex, vec2((t * 255.0 + 0.5) / 256.0, 0.5)) * v_col.w;
   }
+#endif
   if (shape == 6) paint = texel * v_col;
   else if (shape == 7) paint *= texel.r;
   // Premultiplied and unclamped: the 8-bit target clamps when it is written.
@@ -255,7 +283,7 @@ class GlTarget final : public TargetBase {
     ReleaseHeld();
     if (device_) {
       if (glReady_ && device_->MakeCurrent()) {
-        glDeleteProgram(program_);
+        for (auto& p : programs_) glDeleteProgram(p.second.id);
         glDeleteVertexArrays(1, &vao_);
         glDeleteBuffers(1, &vbo_);
         glDeleteFramebuffers(1, &fbo_);
@@ -292,34 +320,8 @@ class GlTarget final : public TargetBase {
     device_->robust = epoxy_has_gl_extension("GL_ARB_robustness");
     SDL_GL_SetSwapInterval(1);  // a refusal only means no vsync
 
-    std::string log;
-    GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, &log);
-    GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, kFragmentShader, &log) : 0;
-    if (!vs || !fs) {
-      VxReportEnvironmentFailure("OpenGL shader compilation failed", log.c_str());
-      if (vs) glDeleteShader(vs);
-      return kNoHardwareDevice;
-    }
-    program_ = glCreateProgram();
-    glAttachShader(program_, vs);
-    glAttachShader(program_, fs);
-    glLinkProgram(program_);
-    glDeleteShader(vs);
-    glDeleteShader(fs);
-    GLint linked = 0;
-    glGetProgramiv(program_, GL_LINK_STATUS, &linked);
-    if (!linked) {
-      VxReportEnvironmentFailure("OpenGL shader link failed", "the renderer's program did not link");
-      return kNoHardwareDevice;
-    }
-    uRow0_ = glGetUniformLocation(program_, "u_row0");
-    uRow1_ = glGetUniformLocation(program_, "u_row1");
-    uSize_ = glGetUniformLocation(program_, "u_size");
-    uUnit_ = glGetUniformLocation(program_, "u_unit");
-    uScale_ = glGetUniformLocation(program_, "u_scale");
-    glUseProgram(program_);
-    glUniform1i(glGetUniformLocation(program_, "u_tex"), 0);
-    glUniform1i(glGetUniformLocation(program_, "u_atlas"), 1);
+    // The program with every branch proves the driver takes our shaders.
+    if (!ProgramFor(kAllKinds)) return kNoHardwareDevice;
 
     glGenTextures(1, &color_);
     glBindTexture(GL_TEXTURE_2D, color_);
@@ -363,6 +365,64 @@ class GlTarget final : public TargetBase {
     atlasSlots_.reserve(1024);
     TargetsByWindow()[hwnd_] = this;
     return S_OK;
+  }
+
+  // Mask bits: 1 << shape for shapes 0..7, then nearest sprites, gradients, aliased.
+  static constexpr int kMaskNearest = 1 << 8, kMaskGradient = 1 << 9, kMaskAliased = 1 << 10;
+  static constexpr int kAllKinds = (1 << 11) - 1;
+  static int MaskOf(int kind) {
+    int shape = kind & 15;
+    int mask = (shape == kSprite && (kind & kNearest)) ? kMaskNearest : 1 << shape;
+    if (kind & kGradient) mask |= kMaskGradient;
+    if (kind & kAliased) mask |= kMaskAliased;
+    return mask;
+  }
+
+  struct Program {
+    GLuint id = 0;
+    GLint row0 = -1, row1 = -1, size = -1, unit = -1, scale = -1;
+  };
+
+  const Program* ProgramFor(int mask) {
+    auto found = programs_.find(mask);
+    if (found != programs_.end()) return found->second.id ? &found->second : nullptr;
+    Program& prog = programs_[mask];
+    std::string header = "#version 330 core\n";
+    static const char* const names[11] = {"K0", "K1", "K2", "K3", "K4", "K5", "K6", "K7", "KN", "KG", "KA"};
+    for (int i = 0; i < 11; ++i)
+      if (mask & (1 << i)) header += std::string("#define ") + names[i] + "\n";
+    std::string fsSource = header + kFragmentShader;
+    std::string log;
+    GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, &log);
+    GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, fsSource.c_str(), &log) : 0;
+    if (!vs || !fs) {
+      VxReportEnvironmentFailure("OpenGL shader compilation failed", log.c_str());
+      if (vs) glDeleteShader(vs);
+      return nullptr;
+    }
+    GLuint id = glCreateProgram();
+    glAttachShader(id, vs);
+    glAttachShader(id, fs);
+    glLinkProgram(id);
+    glDeleteShader(vs);
+    glDeleteShader(fs);
+    GLint linked = 0;
+    glGetProgramiv(id, GL_LINK_STATUS, &linked);
+    if (!linked) {
+      VxReportEnvironmentFailure("OpenGL shader link failed", "the renderer's program did not link");
+      glDeleteProgram(id);
+      return nullptr;
+    }
+    prog.id = id;
+    prog.row0 = glGetUniformLocation(id, "u_row0");
+    prog.row1 = glGetUniformLocation(id, "u_row1");
+    prog.size = glGetUniformLocation(id, "u_size");
+    prog.unit = glGetUniformLocation(id, "u_unit");
+    prog.scale = glGetUniformLocation(id, "u_scale");
+    glUseProgram(id);
+    glUniform1i(glGetUniformLocation(id, "u_tex"), 0);
+    glUniform1i(glGetUniformLocation(id, "u_atlas"), 1);
+    return &prog;
   }
 
   bool ReadPixels(std::vector<uint8_t>& rgba, int* width, int* height) {
@@ -643,7 +703,6 @@ class GlTarget final : public TargetBase {
   HRESULT Execute() {
     if (!device_->MakeCurrent() || device_->Lost()) return D2DERR_RECREATE_TARGET;
     glBindVertexArray(vao_);
-    glUseProgram(program_);
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     glViewport(0, 0, width_, height_);
     glDisable(GL_SCISSOR_TEST);
@@ -669,7 +728,7 @@ class GlTarget final : public TargetBase {
     glBufferData(GL_ARRAY_BUFFER, vboCapacity_, nullptr, GL_STREAM_DRAW);
     if (bytes) glBufferSubData(GL_ARRAY_BUFFER, 0, bytes, instances_.data());
 
-    glUniform2f(uSize_, static_cast<float>(width_), static_cast<float>(height_));
+    const Program* current = nullptr;
     const D2D1_MATRIX_3X2_F* applied = nullptr;
     for (const Batch& b : batches_) {
       if (b.clear) {
@@ -681,14 +740,24 @@ class GlTarget final : public TargetBase {
         continue;
       }
       if (b.count == 0) continue;
+      int mask = 0;
+      for (size_t i = b.first; i < b.first + b.count; ++i) mask |= MaskOf(static_cast<int>(instances_[i].kind));
+      const Program* program = ProgramFor(mask);
+      if (!program) continue;
+      if (program != current) {
+        glUseProgram(program->id);
+        glUniform2f(program->size, static_cast<float>(width_), static_cast<float>(height_));
+        current = program;
+        applied = nullptr;
+      }
       if (!applied || std::memcmp(applied, &b.transform, sizeof b.transform) != 0) {
         const D2D1_MATRIX_3X2_F& m = b.transform;
-        glUniform3f(uRow0_, m._11, m._21, m._31);
-        glUniform3f(uRow1_, m._12, m._22, m._32);
+        glUniform3f(program->row0, m._11, m._21, m._31);
+        glUniform3f(program->row1, m._12, m._22, m._32);
         float scale = std::sqrt(std::fabs(m._11 * m._22 - m._12 * m._21));
         scale = std::max(scale, 1e-6f);
-        glUniform1f(uScale_, scale);
-        glUniform1f(uUnit_, 1.0f / scale);
+        glUniform1f(program->scale, scale);
+        glUniform1f(program->unit, 1.0f / scale);
         applied = &b.transform;
       }
       GlTexture* t = b.owner ? TextureFor(b.owner) : nullptr;
@@ -725,8 +794,8 @@ class GlTarget final : public TargetBase {
 
   Device* device_ = nullptr;
   bool glReady_ = false;  // the context is 3.3: its entry points may be called
-  GLuint program_ = 0, vao_ = 0, vbo_ = 0, fbo_ = 0, color_ = 0, atlasTexture_ = 0, dummy_ = 0;
-  GLint uRow0_ = -1, uRow1_ = -1, uSize_ = -1, uUnit_ = -1, uScale_ = -1;
+  std::unordered_map<int, Program> programs_;
+  GLuint vao_ = 0, vbo_ = 0, fbo_ = 0, color_ = 0, atlasTexture_ = 0, dummy_ = 0;
   size_t vboCapacity_ = 0;
   std::vector<Instance> instances_;
   std::vector<Batch> batches_;
