@@ -17,7 +17,6 @@
 #include "game/tables.h"
 #include "vx_testing.h"
 
-extern const wchar_t kWindowTitle[] = L"VESPERKITE SF SHOOTING GAME DIRECT 2D";
 
 namespace {
 

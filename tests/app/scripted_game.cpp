@@ -14,8 +14,6 @@
 
 namespace {
 
-ID2D1RenderTarget* g_lastTarget = NULL;
-
 void Deactivate() {
   HWND window = g_mainWindow;
   PostMessageW(window, WM_ACTIVATE, WA_INACTIVE, 0);
@@ -43,7 +41,6 @@ GameScript* Script() {
 
 void ResetScript() {
   memset(Script(), 0, sizeof(GameScript));
-  g_lastTarget = NULL;
 }
 
 void InitGameState() {
@@ -57,10 +54,8 @@ void UpdateAndDrawFrame(ID2D1HwndRenderTarget* renderTarget) {
   GameScript* s = Script();
   s->frames++;
   if (s->frames == 1) s->firstFrameHadTimerQueue = g_timerQueue != NULL;
-  if (renderTarget != g_lastTarget) {
-    s->targetsSeen++;
-    g_lastTarget = renderTarget;
-  }
+  // A target's first frame: addresses can repeat after a release, counts can't.
+  if (vxtest::FramesDrawn(renderTarget) == 0) s->targetsSeen++;
   if (g_inactive) s->framesWhileInactive++;
   if (s->frames == s->removeImagesAtFrame) {
     remove("images/back01.png");

@@ -76,10 +76,11 @@ struct FakeFrame : IWICBitmapSource {
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect*, UINT stride, UINT size, BYTE* buffer) override {
+  HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT stride, UINT size, BYTE* buffer) override {
     if (fail) return E_FAIL;
-    if (stride < 16 || size < 64) return E_INVALIDARG;
-    for (UINT i = 0; i < 64; ++i) buffer[i] = 0xFF;
+    UINT rows = rect ? rect->Height : 4, width = rect ? rect->Width : 4;
+    if (stride < width * 4 || size < stride * (rows - 1) + width * 4) return E_INVALIDARG;
+    for (UINT y = 0; y < rows; ++y) memset(buffer + y * stride, 0xFF, width * 4);
     return S_OK;
   }
 };

@@ -51,7 +51,8 @@ struct RunResult {
 
 // Runs WinMain in a child with its working directory at dir; the script in
 // shared memory carries directions in and observations out.
-RunResult RunWinMain(const fs::path& dir, bool recording, const std::function<void()>& inChild = nullptr) {
+RunResult RunWinMain(const fs::path& dir, bool recording, const std::function<void()>& before = nullptr,
+                     const std::function<void()>& after = nullptr) {
   RunResult result;
   fs::path errFile = dir / "stderr.txt";
   fflush(NULL);
@@ -61,8 +62,9 @@ RunResult RunWinMain(const fs::path& dir, bool recording, const std::function<vo
     FILE* err = freopen(errFile.c_str(), "w", stderr);
     if (!err) _exit(91);
     vxtest::UseRecordingTargets(recording);
-    if (inChild) inChild();
+    if (before) before();
     int code = WinMain(reinterpret_cast<HINSTANCE>(1), NULL, const_cast<char*>(""), SW_SHOWDEFAULT);
+    if (after) after();
     fflush(NULL);
     _exit(code);
   }
@@ -93,15 +95,13 @@ TEST(Startup, MissingLastSoundKeepsTheFiveBeforeIt) {
   fs::path dir = MakeWorkDir("missing_sound");
   fs::remove(dir / "sound" / "Loc2.mp3");
   ResetScript();
-  RunResult r = RunWinMain(dir, true, [&] {
-    // Observe the map as the failed start-up leaves it: at exit.
-    atexit([] {
-      FILE* f = fopen("sounds.txt", "w");
-      if (f) {
-        for (auto& entry : DShowHLP::g_sounds) fprintf(f, "%ls\n", entry.first.c_str());
-        fclose(f);
-      }
-    });
+  // The map as the failed start-up leaves it.
+  RunResult r = RunWinMain(dir, true, nullptr, [] {
+    FILE* f = fopen("sounds.txt", "w");
+    if (f) {
+      for (auto& entry : DShowHLP::g_sounds) fprintf(f, "%ls\n", entry.first.c_str());
+      fclose(f);
+    }
   });
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_NE(r.stderrText.find("サウンドファイルが開けません"), std::string::npos) << r.stderrText;
