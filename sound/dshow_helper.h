@@ -2,11 +2,13 @@
 // Everything runs on the user-interface thread.
 #pragma once
 
-#include <windows.h>
-#include <dshow.h>
-
+// The standard headers come first: <dshow.h> brings in <strsafe.h>, which
+// poisons the wide printf family that <string> refers to.
 #include <map>
 #include <string>
+
+#include <windows.h>
+#include <dshow.h>
 
 // The private message a sound's graph posts to the window: lParam is the
 // address of the sound's record in g_sounds.
