@@ -4,6 +4,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
+#include <vx_window.h>
 
 #include <cmath>
 #include <map>
@@ -24,30 +25,6 @@ namespace {
 
 constexpr HRESULT kNoFont = VX_HR(0x88985002u);  // DWRITE_E_NOFONT
 constexpr HRESULT kInsufficientBuffer = VX_HR(0x8007007Au);
-
-std::string Utf8(const WCHAR* text) {
-  std::string out;
-  for (; text && *text; ++text) {
-    uint32_t c = static_cast<uint32_t>(*text);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
 
 struct Glyph {
   float advance = 0.0f;  // pixels
@@ -253,7 +230,7 @@ class Factory final : public VxComObject<IDWriteFactory> {
     if (weight < 1 || weight > 999 || style < DWRITE_FONT_STYLE_NORMAL || style > DWRITE_FONT_STYLE_ITALIC ||
         stretch < DWRITE_FONT_STRETCH_UNDEFINED || stretch > DWRITE_FONT_STRETCH_ULTRA_EXPANDED)
       return E_INVALIDARG;
-    Font* font = ResolveFont(Utf8(family), weight, style, stretch, size, Utf8(locale));
+    Font* font = ResolveFont(VxUtf32ToUtf8(family), weight, style, stretch, size, VxUtf32ToUtf8(locale));
     if (!font) return kNoFont;
     *format = new (std::nothrow) TextFormat(family, weight, style, stretch, size, font);
     return *format ? S_OK : E_OUTOFMEMORY;

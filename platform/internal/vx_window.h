@@ -16,6 +16,10 @@ SDL_Window* VxSdlWindowOf(HWND hwnd);
 // is the picture's size whatever size a window manager forces on the window.
 bool VxClientSizeOf(HWND hwnd, int* width, int* height);
 
+// Wide (UTF-32) to UTF-8, the conversion at the layer's edges; invalid code
+// points become U+FFFD.
+std::string VxUtf32ToUtf8(const wchar_t* text);
+
 // Resolves a path as Windows would relative to the working directory:
 // backslashes become separators. Wide (UTF-32) in, UTF-8 out.
 std::string VxPathToUtf8(const wchar_t* path);

@@ -82,7 +82,9 @@ bool PushWakeEvent() {
   return SDL_PushEvent(&event) == 1;
 }
 
-std::string Utf32ToUtf8(const wchar_t* text) {
+}  // namespace vxw
+
+std::string VxUtf32ToUtf8(const wchar_t* text) {
   std::string out;
   if (!text) return out;
   for (; *text; ++text) {
@@ -107,10 +109,8 @@ std::string Utf32ToUtf8(const wchar_t* text) {
   return out;
 }
 
-}  // namespace vxw
-
 std::string VxPathToUtf8(const wchar_t* path) {
-  std::string out = vxw::Utf32ToUtf8(path);
+  std::string out = VxUtf32ToUtf8(path);
   for (char& c : out) {
     if (c == '\\') c = '/';
   }
@@ -176,8 +176,8 @@ BOOL WINAPI SystemParametersInfoW(UINT action, UINT, PVOID pvParam, UINT) {
 }
 
 int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-  std::string body = vxw::Utf32ToUtf8(text);
-  std::string title = vxw::Utf32ToUtf8(caption);
+  std::string body = VxUtf32ToUtf8(text);
+  std::string title = VxUtf32ToUtf8(caption);
   // A headless driver has nobody to click OK: the box would never close.
   if (vxw::EnsureVideo(false) && !vxw::IsHeadlessDriver(SDL_GetCurrentVideoDriver())) {
     Uint32 flags = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;

@@ -153,7 +153,7 @@ HWND WINAPI CreateWindowExW(DWORD, LPCWSTR className, LPCWSTR title, DWORD style
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GL_SetAttribute(SDL_GL_DOUBLEBUFFER, 1);
   Uint32 flags = SDL_WINDOW_OPENGL | (window->visible ? SDL_WINDOW_SHOWN : SDL_WINDOW_HIDDEN);
-  window->sdl = SDL_CreateWindow(vxw::Utf32ToUtf8(title).c_str(), x, y, window->clientWidth,
+  window->sdl = SDL_CreateWindow(VxUtf32ToUtf8(title).c_str(), x, y, window->clientWidth,
                                  window->clientHeight, flags);
   if (!window->sdl) {
     VxReportEnvironmentFailure("cannot open an OpenGL window", SDL_GetError());

@@ -16,7 +16,6 @@ bool EnsureVideo(bool report);
 // True once SDL video is up and until the process exits; any thread.
 bool VideoUp();
 
-std::string Utf32ToUtf8(const wchar_t* text);
 
 struct Window {
   HWND hwnd = nullptr;
