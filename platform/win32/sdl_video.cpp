@@ -18,11 +18,13 @@ std::atomic<bool> g_videoUp{false};
 std::string g_videoError;
 bool g_videoFailureReported = false;
 
-void QuitVideoAtExit() {
+// Video is not shut down at exit: the process's end releases the display,
+// and unloading the GL libraries would turn what they still hold into
+// leaks no suppression can name.
+void EndVideoAtExit() {
   std::lock_guard<std::mutex> lock(g_videoMutex);
   g_videoUp = false;
   g_videoState = VideoState::Ended;
-  SDL_Quit();
 }
 
 bool IsHeadlessDriver(const char* name) {
@@ -54,7 +56,10 @@ bool EnsureVideo(bool report) {
     } else {
       g_videoState = VideoState::Up;
       g_videoUp = true;
-      std::atexit(QuitVideoAtExit);
+      // One load held for the process: SDL otherwise unloads OpenGL with the
+      // last GL window and loads it again for the next.
+      SDL_GL_LoadLibrary(NULL);
+      std::atexit(EndVideoAtExit);
     }
   }
   if (g_videoState == VideoState::Failed && report && !g_videoFailureReported) {
