@@ -9,9 +9,11 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <map>
 #include <new>
 #include <unordered_map>
+#include <utility>
 
 #include "d2d/d2d_internal.h"
 #include "internal/vx_text.h"
@@ -320,9 +322,6 @@ class GlTarget final : public TargetBase {
     device_->robust = epoxy_has_gl_extension("GL_ARB_robustness");
     SDL_GL_SetSwapInterval(1);  // a refusal only means no vsync
 
-    // The program with every branch proves the driver takes our shaders.
-    if (!ProgramFor(kAllKinds)) return kNoHardwareDevice;
-
     glGenTextures(1, &color_);
     glBindTexture(GL_TEXTURE_2D, color_);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, std::max<UINT>(width_, 1), std::max<UINT>(height_, 1), 0, GL_RGBA,
@@ -349,6 +348,10 @@ class GlTarget final : public TargetBase {
     glGenTextures(1, &dummy_);
     glBindTexture(GL_TEXTURE_2D, dummy_);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, white);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
+    glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
 
     glGenVertexArrays(1, &vao_);
     glBindVertexArray(vao_);
@@ -358,8 +361,12 @@ class GlTarget final : public TargetBase {
       glEnableVertexAttribArray(i);
       glVertexAttribDivisor(i, 1);
     }
+    if (!WarmUp()) return kNoHardwareDevice;
     instances_.reserve(1 << 15);
-    batches_.reserve(256);
+    segments_.reserve(256);
+    owners_.reserve(1 << 15);
+    ordered_.reserve(1 << 15);
+    draws_.reserve(256);
     held_.reserve(64);
     glyphs_.reserve(256);
     atlasSlots_.reserve(1024);
@@ -369,7 +376,6 @@ class GlTarget final : public TargetBase {
 
   // Mask bits: 1 << shape for shapes 0..7, then nearest sprites, gradients, aliased.
   static constexpr int kMaskNearest = 1 << 8, kMaskGradient = 1 << 9, kMaskAliased = 1 << 10;
-  static constexpr int kAllKinds = (1 << 11) - 1;
   static int MaskOf(int kind) {
     int shape = kind & 15;
     int mask = (shape == kSprite && (kind & kNearest)) ? kMaskNearest : 1 << shape;
@@ -425,6 +431,41 @@ class GlTarget final : public TargetBase {
     return &prog;
   }
 
+  // Compiles the program of every shape with plain paint and runs each once
+  // on an instance outside the picture: the driver builds its code for a
+  // program at its first draw, and a frame that waits for that stutters.
+  bool WarmUp() {
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    glViewport(0, 0, std::max<UINT>(width_, 1), std::max<UINT>(height_, 1));
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
+    glActiveTexture(GL_TEXTURE1);
+    glBindTexture(GL_TEXTURE_2D, atlasTexture_);
+    glActiveTexture(GL_TEXTURE0);
+    glBindTexture(GL_TEXTURE_2D, dummy_);
+    Instance far{};
+    Set(far.g0, -1e4f, -1e4f, 1.0f, 1.0f);
+    Set(far.g1, 0.0f, 0.0f, 1.0f, 1.0f);
+    glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+    glBufferData(GL_ARRAY_BUFFER, sizeof far, &far, GL_STREAM_DRAW);
+    for (int shape = kLine; shape <= kGlyph + 1; ++shape) {
+      const int kind = shape <= kGlyph ? shape : kSprite | kNearest;
+      const Program* program = ProgramFor(MaskOf(kind));
+      if (!program) return false;
+      far.kind = static_cast<float>(kind);
+      glBufferSubData(GL_ARRAY_BUFFER, 0, sizeof far, &far);
+      glUniform2f(program->size, static_cast<float>(std::max<UINT>(width_, 1)),
+                  static_cast<float>(std::max<UINT>(height_, 1)));
+      glUniform3f(program->row0, 1, 0, 0);
+      glUniform3f(program->row1, 0, 1, 0);
+      glUniform1f(program->scale, 1);
+      glUniform1f(program->unit, 1);
+      DrawInstances(0, 1);
+    }
+    glFinish();
+    return true;
+  }
+
   bool ReadPixels(std::vector<uint8_t>& rgba, int* width, int* height) {
     if (!device_->MakeCurrent()) return false;
     rgba.resize(static_cast<size_t>(width_) * height_ * 4);
@@ -442,18 +483,27 @@ class GlTarget final : public TargetBase {
   }
 
  protected:
-  struct Batch {
+  // A run of recorded instances under one transform, or a clear.
+  struct Segment {
     bool clear;
     float clearColor[4];
-    ID2D1Resource* owner;  // the bitmap or gradient sampled as u_tex, or null
     size_t first, count;
     D2D1_MATRIX_3X2_F transform;
+  };
+  // One draw call over the reordered stream.
+  struct Draw {
+    const Segment* segment;  // a clear, or the transform to apply
+    int mask;
+    ID2D1Resource* owner;  // the bitmap or gradient sampled as u_tex, or null
+    size_t first, count;
   };
 
   void OnBegin() override {
     instances_.clear();
-    batches_.clear();
-    newBatch_ = true;
+    owners_.clear();
+    segments_.clear();
+    newSegment_ = true;
+    lastHeld_ = nullptr;
     // A full atlas starts over between frames; glyphs come back as they are drawn.
     if (atlasY_ > kAtlasSide * 3 / 4) {
       std::fill(atlas_.begin(), atlas_.end(), 0);
@@ -464,21 +514,20 @@ class GlTarget final : public TargetBase {
     }
   }
 
-  void OnTransform() override { newBatch_ = true; }
+  void OnTransform() override { newSegment_ = true; }
 
   Instance* Push(ID2D1Resource* owner) {
-    Batch* b = batches_.empty() ? nullptr : &batches_.back();
-    if (newBatch_ || !b || b->clear || (owner && b->owner && b->owner != owner)) {
-      batches_.push_back(Batch{false, {0, 0, 0, 0}, nullptr, instances_.size(), 0, transform_});
-      b = &batches_.back();
-      newBatch_ = false;
+    if (newSegment_ || segments_.empty() || segments_.back().clear) {
+      segments_.push_back(Segment{false, {0, 0, 0, 0}, instances_.size(), 0, transform_});
+      newSegment_ = false;
     }
-    if (owner && !b->owner) {
-      b->owner = owner;
+    if (owner && owner != lastHeld_) {
       owner->AddRef();
       held_.push_back(owner);
+      lastHeld_ = owner;
     }
-    ++b->count;
+    ++segments_.back().count;
+    owners_.push_back(owner);
     instances_.emplace_back();
     return &instances_.back();
   }
@@ -532,9 +581,9 @@ class GlTarget final : public TargetBase {
   }
 
   void OnClear(const D2D1_COLOR_F& color) override {
-    Batch b{true, {color.r * color.a, color.g * color.a, color.b * color.a, color.a}, nullptr, 0, 0, transform_};
-    batches_.push_back(b);
-    newBatch_ = true;
+    segments_.push_back(
+        Segment{true, {color.r * color.a, color.g * color.a, color.b * color.a, color.a}, 0, 0, transform_});
+    newSegment_ = true;
   }
 
   void OnLine(D2D1_POINT_2F p0, D2D1_POINT_2F p1, ID2D1Brush* brush, float width,
@@ -700,8 +749,134 @@ class GlTarget final : public TargetBase {
     return hr;
   }
 
+  static constexpr int kCell = 16;  // side of the overlap grid's cells, in pixels
+
+  // The cells an instance's quad can touch: the quad the vertex shader makes,
+  // through the transform, widened by a pixel. False when it lies wholly
+  // outside the target and so draws nothing.
+  bool Cells(const Instance& in, const D2D1_MATRIX_3X2_F& m, float unit, int gw, int gh, int* cells) const {
+    const int shape = static_cast<int>(in.kind) & 15;
+    float cx, cy, ax, ay, bx, by;  // centre and two half-axes, user space
+    if (shape == kLine) {
+      float dx = in.g0[2] - in.g0[0], dy = in.g0[3] - in.g0[1];
+      float len = std::sqrt(dx * dx + dy * dy);
+      float ux = len > 0.0f ? dx / len : 1.0f, uy = len > 0.0f ? dy / len : 0.0f;
+      float capExt = (in.g1[1] != 0.0f || in.g1[2] != 0.0f) ? in.g1[0] : 0.0f;
+      float ex = in.g1[3] + capExt + unit, ey = in.g1[0] + unit;
+      cx = 0.5f * (in.g0[0] + in.g0[2]);
+      cy = 0.5f * (in.g0[1] + in.g0[3]);
+      ax = ex * ux;
+      ay = ex * uy;
+      bx = -ey * uy;
+      by = ey * ux;
+    } else {
+      float pad = shape >= kSprite ? 0.5f * unit : in.g1[0] + unit;
+      cx = in.g0[0];
+      cy = in.g0[1];
+      ax = in.g0[2] + pad;
+      by = in.g0[3] + pad;
+      ay = bx = 0.0f;
+    }
+    float px = m._11 * cx + m._21 * cy + m._31, py = m._12 * cx + m._22 * cy + m._32;
+    float hx = std::fabs(m._11 * ax + m._21 * ay) + std::fabs(m._11 * bx + m._21 * by) + 1.0f;
+    float hy = std::fabs(m._12 * ax + m._22 * ay) + std::fabs(m._12 * bx + m._22 * by) + 1.0f;
+    float l = px - hx, r = px + hx, t = py - hy, b = py + hy;
+    const float w = static_cast<float>(width_), h = static_cast<float>(height_);
+    if (!(l <= r && t <= b)) {  // not a number: assume it covers everything
+      cells[0] = cells[1] = 0;
+      cells[2] = gw - 1;
+      cells[3] = gh - 1;
+      return true;
+    }
+    if (r < 0.0f || b < 0.0f || l > w || t > h) return false;
+    cells[0] = static_cast<int>(std::max(l, 0.0f)) / kCell;
+    cells[1] = static_cast<int>(std::max(t, 0.0f)) / kCell;
+    cells[2] = std::min(static_cast<int>(std::min(r, w)) / kCell, gw - 1);
+    cells[3] = std::min(static_cast<int>(std::min(b, h)) / kCell, gh - 1);
+    return true;
+  }
+
+  // Appends one segment's instances to ordered_, regrouped so that those of
+  // one program and texture draw together, and its draws to draws_. An
+  // instance moves ahead of earlier ones of another key only where their
+  // quads cannot overlap, so every pixel still sees painter's order: each
+  // gets a rank congruent to its key modulo the number of keys, at least the
+  // highest rank already in the cells it touches, and ranks draw in order.
+  void Order(const Segment& seg) {
+    const D2D1_MATRIX_3X2_F& m = seg.transform;
+    const float unit = 1.0f / std::max(std::sqrt(std::fabs(m._11 * m._22 - m._12 * m._21)), 1e-6f);
+    keys_.clear();
+    keyOf_.resize(seg.count);
+    int last = -1;
+    for (size_t j = 0; j < seg.count; ++j) {
+      std::pair<int, ID2D1Resource*> key{MaskOf(static_cast<int>(instances_[seg.first + j].kind)),
+                                         owners_[seg.first + j]};
+      if (last < 0 || keys_[last] != key) {
+        last = static_cast<int>(std::find(keys_.begin(), keys_.end(), key) - keys_.begin());
+        if (last == static_cast<int>(keys_.size())) keys_.push_back(key);
+      }
+      keyOf_[j] = last;
+    }
+    const int nkeys = static_cast<int>(keys_.size());
+    const int gw = std::max<int>(1, (width_ + kCell - 1) / kCell), gh = std::max<int>(1, (height_ + kCell - 1) / kCell);
+    cells_.assign(static_cast<size_t>(gw) * gh, -1);
+    rankOf_.resize(seg.count);
+    int top = -1;
+    for (size_t j = 0; j < seg.count; ++j) {
+      int c[4];
+      if (!Cells(instances_[seg.first + j], m, unit, gw, gh, c)) {
+        rankOf_[j] = -1;
+        continue;
+      }
+      const int k = keyOf_[j];
+      int rank = k;
+      if (nkeys > 1) {
+        int below = -1;
+        for (int y = c[1]; y <= c[3]; ++y)
+          for (int x = c[0]; x <= c[2]; ++x) below = std::max(below, cells_[y * gw + x]);
+        if (below >= 0) {
+          rank = below - below % nkeys + k;
+          if (rank < below) rank += nkeys;
+        }
+        for (int y = c[1]; y <= c[3]; ++y)
+          for (int x = c[0]; x <= c[2]; ++x) cells_[y * gw + x] = rank;
+      }
+      rankOf_[j] = rank;
+      top = std::max(top, rank);
+    }
+    // A counting sort by rank keeps the recorded order within a rank.
+    bucket_.assign(static_cast<size_t>(top) + 2, 0);
+    for (size_t j = 0; j < seg.count; ++j)
+      if (rankOf_[j] >= 0) ++bucket_[rankOf_[j] + 1];
+    const size_t base = ordered_.size();
+    for (int r = 0; r <= top; ++r) bucket_[r + 1] += bucket_[r];
+    ordered_.resize(base + bucket_[top + 1]);
+    size_t firstDraw = draws_.size();
+    for (int r = 0; r <= top; ++r) {
+      const size_t count = bucket_[r + 1] - bucket_[r];
+      if (count == 0) continue;
+      const auto& key = keys_[r % nkeys];
+      if (draws_.size() > firstDraw && draws_.back().mask == key.first && draws_.back().owner == key.second) {
+        draws_.back().count += count;
+      } else {
+        draws_.push_back(Draw{&seg, key.first, key.second, base + bucket_[r], count});
+      }
+    }
+    for (size_t j = 0; j < seg.count; ++j)
+      if (rankOf_[j] >= 0) ordered_[base + bucket_[rankOf_[j]]++] = instances_[seg.first + j];
+  }
+
   HRESULT Execute() {
     if (!device_->MakeCurrent() || device_->Lost()) return D2DERR_RECREATE_TARGET;
+    ordered_.clear();
+    draws_.clear();
+    for (const Segment& seg : segments_) {
+      if (seg.clear)
+        draws_.push_back(Draw{&seg, 0, nullptr, 0, 0});
+      else
+        Order(seg);
+    }
+
     glBindVertexArray(vao_);
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     glViewport(0, 0, width_, height_);
@@ -723,26 +898,24 @@ class GlTarget final : public TargetBase {
 
     // One upload for the frame: the buffer is orphaned, then refilled.
     glBindBuffer(GL_ARRAY_BUFFER, vbo_);
-    size_t bytes = instances_.size() * sizeof(Instance);
+    size_t bytes = ordered_.size() * sizeof(Instance);
     if (bytes > vboCapacity_) vboCapacity_ = std::max<size_t>(bytes * 2, 1 << 20);
     glBufferData(GL_ARRAY_BUFFER, vboCapacity_, nullptr, GL_STREAM_DRAW);
-    if (bytes) glBufferSubData(GL_ARRAY_BUFFER, 0, bytes, instances_.data());
+    if (bytes) glBufferSubData(GL_ARRAY_BUFFER, 0, bytes, ordered_.data());
 
     const Program* current = nullptr;
     const D2D1_MATRIX_3X2_F* applied = nullptr;
-    for (const Batch& b : batches_) {
-      if (b.clear) {
+    for (const Draw& d : draws_) {
+      if (d.segment->clear) {
+        const float* c = d.segment->clearColor;
         glDisable(GL_BLEND);
-        glClearColor(std::min(1.0f, std::max(0.0f, b.clearColor[0])), std::min(1.0f, std::max(0.0f, b.clearColor[1])),
-                     std::min(1.0f, std::max(0.0f, b.clearColor[2])), std::min(1.0f, std::max(0.0f, b.clearColor[3])));
+        glClearColor(std::min(1.0f, std::max(0.0f, c[0])), std::min(1.0f, std::max(0.0f, c[1])),
+                     std::min(1.0f, std::max(0.0f, c[2])), std::min(1.0f, std::max(0.0f, c[3])));
         glClear(GL_COLOR_BUFFER_BIT);
         glEnable(GL_BLEND);
         continue;
       }
-      if (b.count == 0) continue;
-      int mask = 0;
-      for (size_t i = b.first; i < b.first + b.count; ++i) mask |= MaskOf(static_cast<int>(instances_[i].kind));
-      const Program* program = ProgramFor(mask);
+      const Program* program = ProgramFor(d.mask);
       if (!program) continue;
       if (program != current) {
         glUseProgram(program->id);
@@ -750,27 +923,31 @@ class GlTarget final : public TargetBase {
         current = program;
         applied = nullptr;
       }
-      if (!applied || std::memcmp(applied, &b.transform, sizeof b.transform) != 0) {
-        const D2D1_MATRIX_3X2_F& m = b.transform;
+      if (!applied || std::memcmp(applied, &d.segment->transform, sizeof d.segment->transform) != 0) {
+        const D2D1_MATRIX_3X2_F& m = d.segment->transform;
         glUniform3f(program->row0, m._11, m._21, m._31);
         glUniform3f(program->row1, m._12, m._22, m._32);
         float scale = std::sqrt(std::fabs(m._11 * m._22 - m._12 * m._21));
         scale = std::max(scale, 1e-6f);
         glUniform1f(program->scale, scale);
         glUniform1f(program->unit, 1.0f / scale);
-        applied = &b.transform;
+        applied = &d.segment->transform;
       }
-      GlTexture* t = b.owner ? TextureFor(b.owner) : nullptr;
+      GlTexture* t = d.owner ? TextureFor(d.owner) : nullptr;
       glBindTexture(GL_TEXTURE_2D, t ? t->name : dummy_);
-      const uintptr_t base = b.first * sizeof(Instance);
-      glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(Instance), reinterpret_cast<void*>(base));
-      glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, sizeof(Instance), reinterpret_cast<void*>(base + 16));
-      glVertexAttribPointer(2, 4, GL_FLOAT, GL_FALSE, sizeof(Instance), reinterpret_cast<void*>(base + 32));
-      glVertexAttribPointer(3, 1, GL_FLOAT, GL_FALSE, sizeof(Instance), reinterpret_cast<void*>(base + 48));
-      glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(b.count));
+      DrawInstances(d.first, d.count);
     }
     Present();
     return device_->Lost() ? D2DERR_RECREATE_TARGET : S_OK;
+  }
+
+  void DrawInstances(size_t first, size_t count) {
+    const uintptr_t base = first * sizeof(Instance);
+    glVertexAttribPointer(0, 4, GL_FLOAT, GL_FALSE, sizeof(Instance), reinterpret_cast<void*>(base));
+    glVertexAttribPointer(1, 4, GL_FLOAT, GL_FALSE, sizeof(Instance), reinterpret_cast<void*>(base + 16));
+    glVertexAttribPointer(2, 4, GL_FLOAT, GL_FALSE, sizeof(Instance), reinterpret_cast<void*>(base + 32));
+    glVertexAttribPointer(3, 1, GL_FLOAT, GL_FALSE, sizeof(Instance), reinterpret_cast<void*>(base + 48));
+    glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(count));
   }
 
   // The picture scaled to fit the window's drawable, aspect kept, bars black.
@@ -798,9 +975,17 @@ class GlTarget final : public TargetBase {
   GLuint vao_ = 0, vbo_ = 0, fbo_ = 0, color_ = 0, atlasTexture_ = 0, dummy_ = 0;
   size_t vboCapacity_ = 0;
   std::vector<Instance> instances_;
-  std::vector<Batch> batches_;
+  std::vector<ID2D1Resource*> owners_;  // per instance
+  std::vector<Segment> segments_;
   std::vector<ID2D1Resource*> held_;
-  bool newBatch_ = true;
+  ID2D1Resource* lastHeld_ = nullptr;
+  bool newSegment_ = true;
+
+  // Execute's scratch, kept between frames so that warm frames allocate nothing.
+  std::vector<Instance> ordered_;
+  std::vector<Draw> draws_;
+  std::vector<std::pair<int, ID2D1Resource*>> keys_;  // (program mask, owner) per key index
+  std::vector<int> keyOf_, rankOf_, cells_, bucket_;
 
   std::vector<VxPlacedGlyph> glyphs_;
   std::vector<uint8_t> atlas_;
