@@ -1,6 +1,6 @@
-// What the game tests share: a render target that records calls as
-// vxtest::Command data, stand-ins for the shell's resources, a log of the
-// sounds played, and whole-state helpers.
+// What the game tests share: the shell's own resources on the platform's
+// recording render target, stand-in sound graphs that log each play from the
+// start, and whole-state helpers.
 #pragma once
 
 #include <d2d1.h>
@@ -10,16 +10,20 @@
 
 #include "vx_testing.h"
 
-// The frame's recorded calls since the last BeginFrame.
+// Frames on the shell's render target (g_renderTarget), which records its calls.
 struct Recorder {
   ID2D1HwndRenderTarget* target;
+  bool drawing;
+  // Ends a frame left open, then begins a new one.
   void BeginFrame();
   void EndFrame();
+  // The open frame's calls, or the last completed frame's when none is open.
   const std::vector<vxtest::Command>& Commands() const;
 };
 Recorder& TheRecorder();
 
-// Sounds played through DShowHLP::PlayFromStart since the last ClearSounds.
+// Sounds played from the start (stopped, rewound to 0, run) since the last
+// ClearSounds.
 struct SoundLog {
   int count;
   const wchar_t* names[256];
@@ -27,11 +31,9 @@ struct SoundLog {
 SoundLog& Sounds();
 void ClearSounds();
 int SoundsNamed(const wchar_t* name);
-
-// The bitmaps and format the shell would have made; identity is what matters.
-ID2D1Bitmap* SpriteSheet();
-ID2D1Bitmap* Background();
-IDWriteTextFormat* LargeText();
+// Calls on the sounds' graphs since the last ClearSounds that were not part
+// of a play from the start, including a stop or rewind left without its run.
+int StraySoundCalls();
 
 // Start-up state, including what InitGameState deliberately leaves alone.
 void ResetWholeGame();

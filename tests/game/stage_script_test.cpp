@@ -2,6 +2,7 @@
 
 #include <cwchar>
 
+#include "app/shell.h"
 #include "game/stage_script.h"
 #include "game/tables.h"
 #include "game_fixture.h"
@@ -29,7 +30,7 @@ TEST(StageScript, BackgroundSpeedFollowsTheClockAndWrapsWithoutCarry) {
     ScrollAndDrawBackground(rec.target);
     const auto draws = OfKind(rec.Commands(), vxtest::Op::DrawBitmap);
     ASSERT_EQ(draws.size(), 2u);
-    EXPECT_EQ(draws[0].bitmap, Background());
+    EXPECT_EQ(draws[0].bitmap, g_backgroundBitmap);
     EXPECT_TRUE(SameRect(draws[0].rect, 0, c.drawnA - 768, 600, c.drawnA + 768)) << "clock " << c.clock;
     EXPECT_TRUE(SameRect(draws[0].source, 0, 0, 600, 1536));
     EXPECT_TRUE(SameRect(draws[1].rect, 0, c.drawnB - 768, 600, c.drawnB + 768)) << "clock " << c.clock;
@@ -102,7 +103,7 @@ TEST(StageScript, TextsAndPicturesShowInTheirWindowsAndTheClockWraps) {
       const wchar_t* want = kTexts[c.firstText + i];
       EXPECT_EQ(t.textLength, std::wcslen(want));
       EXPECT_EQ(std::wcsncmp(t.text, want, 127), 0) << "clock " << c.clock;
-      EXPECT_EQ(t.format, LargeText());
+      EXPECT_EQ(t.format, g_largeTextFormat);
       EXPECT_EQ(t.alignment, DWRITE_TEXT_ALIGNMENT_CENTER);
       EXPECT_TRUE(SameRect(t.rect, 0, 280, 600, 300));
       EXPECT_EQ(t.color.r, 1.0f);
@@ -114,7 +115,7 @@ TEST(StageScript, TextsAndPicturesShowInTheirWindowsAndTheClockWraps) {
     ASSERT_EQ(pictures.size(), c.picture ? 1u : 0u) << "clock " << c.clock;
     if (c.picture) {
       EXPECT_EQ(cmds.back().op, vxtest::Op::DrawBitmap) << "the picture lies over the texts";
-      EXPECT_EQ(pictures[0].bitmap, Background());
+      EXPECT_EQ(pictures[0].bitmap, g_backgroundBitmap);
       EXPECT_TRUE(SameRect(pictures[0].rect, 0, 0, 600, 768));
       EXPECT_TRUE(SameRect(pictures[0].source, 600, 0, 1800, 768));
     }
