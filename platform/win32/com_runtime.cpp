@@ -12,8 +12,10 @@ struct ComClass {
 };
 
 thread_local int t_initCount = 0;
-std::mutex g_classesMutex;
-std::vector<ComClass> g_classes;
+// Never destroyed: worker threads can still run while exit() tears statics
+// down (Xlib exits the process when the display goes away).
+std::mutex& g_classesMutex = *new std::mutex;
+std::vector<ComClass>& g_classes = *new std::vector<ComClass>;
 std::once_flag g_familiesRegistered;
 
 }  // namespace

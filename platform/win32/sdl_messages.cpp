@@ -12,11 +12,13 @@
 namespace vxw {
 namespace {
 
-std::mutex g_queueMutex;
-std::condition_variable g_queueChanged;  // for waits while SDL video is down
+// Never destroyed: worker threads can still run while exit() tears statics
+// down (Xlib exits the process when the display goes away).
+std::mutex& g_queueMutex = *new std::mutex;
+std::condition_variable& g_queueChanged = *new std::condition_variable;  // for waits while SDL video is down
 uint64_t g_wakeCount = 0;
-std::deque<MSG> g_posted;
-std::deque<MSG> g_input;  // filled on the UI thread from SDL events
+std::deque<MSG>& g_posted = *new std::deque<MSG>;
+std::deque<MSG>& g_input = *new std::deque<MSG>;  // filled on the UI thread from SDL events
 bool g_quitPending = false;
 int g_quitCode = 0;
 // One wake event in SDL's queue at a time: a 30 Hz timer must not flood it.

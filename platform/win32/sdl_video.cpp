@@ -12,7 +12,9 @@ namespace {
 
 enum class VideoState { Untried, Up, Failed, Ended };
 
-std::mutex g_videoMutex;
+// Never destroyed: worker threads can still run while exit() tears statics
+// down (Xlib exits the process when the display goes away).
+std::mutex& g_videoMutex = *new std::mutex;
 VideoState g_videoState = VideoState::Untried;
 std::atomic<bool> g_videoUp{false};
 std::string g_videoError;

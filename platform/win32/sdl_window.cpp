@@ -20,11 +20,13 @@ struct WindowClass {
   WNDPROC proc;
 };
 
-std::mutex g_tableMutex;  // guards both tables
-std::vector<WindowClass> g_classes;
+// Never destroyed: worker threads can still run while exit() tears statics
+// down (Xlib exits the process when the display goes away).
+std::mutex& g_tableMutex = *new std::mutex;  // guards both tables
+std::vector<WindowClass>& g_classes = *new std::vector<WindowClass>;
 ATOM g_nextAtom = 0xC000;
-std::map<uintptr_t, std::shared_ptr<Window>> g_windows;
-std::map<uintptr_t, ATOM> g_windowClassOf;
+std::map<uintptr_t, std::shared_ptr<Window>>& g_windows = *new std::map<uintptr_t, std::shared_ptr<Window>>;
+std::map<uintptr_t, ATOM>& g_windowClassOf = *new std::map<uintptr_t, ATOM>;
 uintptr_t g_nextWindowId = 1;
 
 bool IsAtomName(LPCWSTR name) { return reinterpret_cast<uintptr_t>(name) < 0x10000; }

@@ -34,8 +34,10 @@ struct Queue {
   std::thread::id workerId;
 };
 
-std::mutex g_queuesMutex;
-std::map<uintptr_t, std::shared_ptr<Queue>> g_queues;
+// Never destroyed: worker threads can still run while exit() tears statics
+// down (Xlib exits the process when the display goes away).
+std::mutex& g_queuesMutex = *new std::mutex;
+std::map<uintptr_t, std::shared_ptr<Queue>>& g_queues = *new std::map<uintptr_t, std::shared_ptr<Queue>>;
 std::shared_ptr<Queue>* g_defaultQueue = nullptr;  // never deleted, never joined
 std::atomic<uintptr_t> g_nextId{1};
 
