@@ -10,6 +10,7 @@
 #include "game/game.h"
 #include "game/hit_flashes.h"
 #include "game/rng.h"
+#include "game/stage_script.h"
 #include "game/tables.h"
 #include "game_fixture.h"
 
@@ -218,6 +219,20 @@ TEST(FullStage, AFrameAllocatesNothing) {
     }
   }
   EXPECT_EQ(worst, 0) << "first at frame " << frameOfWorst;
+}
+
+// Each music cue is a play from the start by name, inside the frame.
+TEST(FullStage, AMusicCueAllocatesNothing) {
+  for (float clock : {10.0f, 2500.0f, 5000.0f}) {
+    ResetWholeGame();
+    g_stageClock = clock;
+    g_allocations = 0;
+    g_countAllocations = true;
+    PlayMusicCues();
+    g_countAllocations = false;
+    EXPECT_EQ(Sounds().count, 1) << "clock " << clock;
+    EXPECT_EQ(g_allocations, 0) << "clock " << clock;
+  }
 }
 
 }  // namespace
