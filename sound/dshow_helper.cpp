@@ -4,7 +4,7 @@
 
 namespace DShowHLP {
 
-std::map<std::wstring, Sound> g_sounds;
+std::map<std::wstring, Sound, std::less<>> g_sounds;
 
 namespace {
 

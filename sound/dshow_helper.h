@@ -4,6 +4,7 @@
 
 // The standard headers come first: <dshow.h> brings in <strsafe.h>, which
 // poisons the wide printf family that <string> refers to.
+#include <functional>
 #include <map>
 #include <string>
 
@@ -25,7 +26,9 @@ struct Sound {
   IMediaEventEx* events;  // null unless looping notification is armed
 };
 
-extern std::map<std::wstring, Sound> g_sounds;
+// Ordered as wide strings compare; the transparent comparison lets a play
+// look its name up without building a string (a frame allocates nothing).
+extern std::map<std::wstring, Sound, std::less<>> g_sounds;
 
 int Startup();
 void LoadSound(const wchar_t* path, const wchar_t* name);  // throws int -1 on failure
