@@ -2,6 +2,7 @@
 // lock-on display with its line.
 #include "game/burst.h"
 #include "game/game.h"
+#include "game/lock_on.h"
 #include "game/player.h"
 #include "game/stage_script.h"
 #include "game/tables.h"
@@ -25,8 +26,8 @@ void UpdateAndDrawFrame(ID2D1HwndRenderTarget* renderTarget) {
   // missiles: not yet built
   // fan bullets: not yet built
   UpdateEnemySlots(renderTarget, BurstSound::Silent);
-  // lock-on display: not yet built
-  // sight: not yet built
+  LockOnDisplay(renderTarget, LockOnLine::Drawn);
+  DrawSight(renderTarget);
   PlayMusicCues();
   DrawClosingTexts(renderTarget);
   DrawPictureAndAdvanceClock(renderTarget);
