@@ -1,6 +1,7 @@
 // The first edition: four pod lasers, shots that hit with a sound, and the
 // lock-on display with its line.
 #include "game/burst.h"
+#include "game/curl_laser.h"
 #include "game/game.h"
 #include "game/lock_on.h"
 #include "game/player.h"
@@ -19,8 +20,8 @@ void UpdateAndDrawFrame(ID2D1HwndRenderTarget* renderTarget) {
   FireVolley();
   UpdateShots(renderTarget, ShotHitRule::HitWithSound);
   UpdatePodsAndDrawFighter(renderTarget);
-  // pod lasers: not yet built
-  // enemy lasers: not yet built
+  UpdatePodLasers(renderTarget, g_podLasers);
+  UpdateEnemyLasers(renderTarget);
   // ring bullets: not yet built
   // spiral bullets: not yet built
   // missiles: not yet built
