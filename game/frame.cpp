@@ -4,7 +4,9 @@
 #include "game/curl_laser.h"
 #include "game/game.h"
 #include "game/lock_on.h"
+#include "game/missiles_fans.h"
 #include "game/player.h"
+#include "game/ring_spiral.h"
 #include "game/stage_script.h"
 #include "game/tables.h"
 #include "game/waves.h"
@@ -22,10 +24,10 @@ void UpdateAndDrawFrame(ID2D1HwndRenderTarget* renderTarget) {
   UpdatePodsAndDrawFighter(renderTarget);
   UpdatePodLasers(renderTarget, g_podLasers);
   UpdateEnemyLasers(renderTarget);
-  // ring bullets: not yet built
-  // spiral bullets: not yet built
-  // missiles: not yet built
-  // fan bullets: not yet built
+  UpdateRingBullets(renderTarget);
+  UpdateSpiralBullets(renderTarget);
+  UpdateMissiles(renderTarget);
+  UpdateFanBullets(renderTarget);
   UpdateEnemySlots(renderTarget, BurstSound::Silent);
   LockOnDisplay(renderTarget, LockOnLine::Drawn);
   DrawSight(renderTarget);
