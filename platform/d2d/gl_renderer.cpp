@@ -68,10 +68,12 @@ void main() {
     vec2 u = len > 0.0 ? d / len : vec2(1.0, 0.0);
     vec2 n = vec2(-u.y, u.x);
     float capExt = (a_g1.y != 0.0 || a_g1.z != 0.0) ? a_g1.x : 0.0;
-    v_local = corner * vec2(a_g1.w + capExt + u_unit, a_g1.x + u_unit);
+    v_local = corner * vec2(a_g1.w + capExt + 0.5 * u_unit, a_g1.x + 0.5 * u_unit);
     user = 0.5 * (a_g0.xy + a_g0.zw) + v_local.x * u + v_local.y * n;
   } else {
-    float pad = shape >= 6 ? 0.5 * u_unit : a_g1.x + u_unit;
+    // Coverage ends half a pixel past an edge; the curves' distance
+    // estimates get a whole pixel.
+    float pad = shape >= 6 ? 0.5 * u_unit : a_g1.x + (shape <= 2 ? 0.5 : 1.0) * u_unit;
     v_local = corner * (a_g0.zw + pad);
     user = a_g0.xy + v_local;
   }
