@@ -25,7 +25,7 @@ TEST(SilentMixer, SoundsEndOnTimeAndOneLineSaysSoundIsOff) {
     ASSERT_EQ(g.events->GetEvent(&code, &p1, &p2, 5000), S_OK);
     double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(code, EC_COMPLETE);
-    EXPECT_GT(took, 0.38);
+    EXPECT_GT(took, 0.3);  // the mixer works a block ahead of the clock
     EXPECT_LT(took, 1.5);  // generous: sanitizer builds run slowly
     LONGLONG pos = 0;
     g.seeking->GetCurrentPosition(&pos);
