@@ -7,12 +7,15 @@
 #include <new>
 
 #include "app/shell.h"
+#include "game/curl_laser.h"
 #include "game/game.h"
 #include "game/hit_flashes.h"
 #include "game/rng.h"
 #include "game/stage_script.h"
 #include "game/tables.h"
 #include "game_fixture.h"
+
+extern CurlLaser g_podLasers[POD_COUNT];
 
 // Replaced globally so that a frame's allocations can be counted.
 #pragma GCC diagnostic ignored "-Wmismatched-new-delete"
@@ -77,6 +80,13 @@ uint64_t StateHash() {
   Mix(h, g_score);
   Mix(h, g_hitCount);
   Mix(h, g_randState);
+  Mix(h, g_missiles);
+  Mix(h, g_fanBullets);
+  Mix(h, g_ringBullets);
+  Mix(h, g_spiralBullets);
+  Mix(h, g_spiralCounters);
+  Mix(h, g_enemyLasers);
+  Mix(h, g_podLasers);
   return h;
 }
 
@@ -87,6 +97,83 @@ long DrawsBetween(uint32_t from, uint32_t to, long bound) {
     from = from * 214013u + 2531011u;
   }
   return -1;
+}
+
+// A bullet entry is free exactly when parked, and a live one is still where
+// its park test would keep it.
+template <class Inside>
+std::string CheckEntry(float x, float y, float active, Inside inside) {
+  if (active != 0.0f && active != 1.0f) return "active neither 0 nor 1";
+  const bool parked = x == PARK_X && y == PARK_Y;
+  if (parked != (active == 0.0f)) return "parked but live, or free but placed";
+  if (active == 1.0f && !inside(x, y)) return "live past its park bound";
+  return "";
+}
+
+bool InRingField(float x, float y) { return x > -400.0f && x < 1000.0f && y > -400.0f && y < 1168.0f; }
+
+// Live segments are inside their box; a firing laser has begun its burst.
+// (A spent segment lies at the spent point, or where a Reset put it: at the
+// source of that moment, which an idle laser's later Reset may have moved on.)
+std::string CheckLaser(const CurlLaser& l, const CurlFieldBox& box) {
+  if (l.active != 0.0f && l.active != 1.0f) return "laser active";
+  if (l.active == 1.0f && l.head == CURL_ARMED) return "firing laser whose burst hasn't begun";
+  if (l.active == 0.0f && l.head != CURL_ARMED && l.head != 0u) return "idle laser with a head";
+  for (int j = 0; j < LASER_SEGMENTS; ++j) {
+    const float x = l.segX[j], y = l.segY[j], state = l.segState[j];
+    if (state == 1.0f) {
+      if (!(x >= box.left && x <= box.right && y >= box.top && y <= box.bottom)) return "live segment outside";
+    } else if (state != 0.0f && state != 2.0f) {
+      return "segment state";
+    }
+  }
+  return "";
+}
+
+std::string CheckEnemyFire() {
+  for (int i = 0; i < ENEMY_COUNT; ++i) {
+    const std::string slot = " slot " + std::to_string(i);
+    std::string f = CheckEntry(g_missiles.x[i], g_missiles.y[i], g_missiles.active[i],
+                               [](float, float y) { return y < 1168.0f; });
+    if (!f.empty()) return "missile: " + f + slot;
+    for (int s = 0; s < FAN_SET_COUNT; ++s) {
+      for (int n = 0; n < FAN_BULLETS; ++n) {
+        const auto& set = g_fanBullets[s];
+        f = s < 6 ? CheckEntry(set.x[i][n], set.y[i][n], set.active[i][n], [](float, float y) { return y < 1168.0f; })
+                  : CheckEntry(set.x[i][n], set.y[i][n], set.active[i][n], [](float, float y) { return y > -400.0f; });
+        if (!f.empty()) return "fan: " + f + slot;
+      }
+    }
+    for (int j = 0; j < RING_BULLETS; ++j) {
+      for (int s = 0; s < RING_SET_COUNT; ++s) {
+        const auto& set = g_ringBullets[s];
+        f = CheckEntry(set.x[i][j], set.y[i][j], set.active[i][j], InRingField);
+        if (!f.empty()) return "ring: " + f + slot;
+        if (s >= 3 && i < SMALL_ENEMY_COUNT && set.active[i][j] != 0.0f) return "small enemy's side ring" + slot;
+      }
+      for (const auto& stream : g_spiralBullets) {
+        f = CheckEntry(stream.x[i][j], stream.y[i][j], stream.active[i][j], InRingField);
+        if (!f.empty()) return "spiral: " + f + slot;
+        if (j == 0 && stream.active[i][j] != 0.0f) return "spiral entry 0 live" + slot;
+      }
+    }
+    if (g_spiralCounters[i] < 0 || g_spiralCounters[i] > 34) return "spiral counter" + slot;
+    const CurlLaser& l = g_enemyLasers[i];
+    if (i < 3) {
+      if (l.active != 0.0f || l.head != 0u || l.originX != PARK_X) return "laser of slots 0..2 touched" + slot;
+      for (int j = 0; j < LASER_SEGMENTS; ++j) {
+        if (l.segX[j] != PARK_X || l.segY[j] != PARK_Y || l.segState[j] != 0.0f) return "laser of slots 0..2 moved";
+      }
+    } else {
+      f = CheckLaser(l, CurlFieldBox{-100.0f, -100.0f, 700.0f, 868.0f});
+      if (!f.empty()) return "enemy laser: " + f + slot;
+    }
+  }
+  for (int k = 0; k < POD_COUNT; ++k) {
+    const std::string f = CheckLaser(g_podLasers[k], CurlFieldBox{-800.0f, -100.0f, 1400.0f, 1168.0f});
+    if (!f.empty()) return "pod laser " + std::to_string(k) + ": " + f;
+  }
+  return "";
 }
 
 // Everything that must hold between any two frames. Returns the first fault.
@@ -124,11 +211,30 @@ std::string CheckInvariants() {
   for (const HitFlash& f : g_hitFlashes) {
     if (f.framesLeft > 6) return "flash frames";
   }
-  return "";
+  return CheckEnemyFire();
+}
+
+// One bit per kind of enemy fire that is in flight: rings, spirals,
+// missiles, down fans, up fans, enemy lasers.
+int FireInFlight() {
+  int bits = 0;
+  for (int i = 0; i < ENEMY_COUNT; ++i) {
+    for (int j = 0; j < RING_BULLETS; ++j) {
+      for (const auto& set : g_ringBullets) bits |= set.active[i][j] == 1.0f ? 1 : 0;
+      for (const auto& stream : g_spiralBullets) bits |= stream.active[i][j] == 1.0f ? 2 : 0;
+    }
+    bits |= g_missiles.active[i] == 1.0f ? 4 : 0;
+    for (int n = 0; n < FAN_BULLETS; ++n) {
+      for (int s = 0; s < FAN_SET_COUNT; ++s) bits |= g_fanBullets[s].active[i][n] == 1.0f ? (s < 6 ? 8 : 16) : 0;
+    }
+    bits |= g_enemyLasers[i].active == 1.0f ? 32 : 0;
+  }
+  return bits;
 }
 
 struct RunSummary {
   uint64_t hash;
+  int fireSeen;
   long bursts;
   int hitSounds;
   int musicCues;
@@ -137,7 +243,7 @@ struct RunSummary {
 
 RunSummary RunStage(bool checkEveryFrame) {
   ResetWholeGame();
-  RunSummary summary{0, 0, 0, 0, 0};
+  RunSummary summary{0, 0, 0, 0, 0, 0};
   for (int f = 0; f < kStageFrames; ++f) {
     ScriptKeys(f);
     int aliveBefore[ENEMY_COUNT];
@@ -175,6 +281,7 @@ RunSummary RunStage(bool checkEveryFrame) {
       return summary;
     }
     summary.bursts += bursts;
+    summary.fireSeen |= FireInFlight();
   }
   summary.hash = StateHash();
   return summary;
@@ -190,6 +297,7 @@ TEST(FullStage, ScriptedPlayKeepsEveryInvariantAndReplaysIdentically) {
   EXPECT_EQ(static_cast<uint32_t>(first.hitSounds), g_hitCount);
   EXPECT_EQ(first.musicCues, 6);
   EXPECT_EQ(first.straySoundCalls, 0);
+  EXPECT_EQ(first.fireSeen, 63) << "every kind of enemy fire flies at some point of the stage";
 
   const RunSummary second = RunStage(false);
   EXPECT_EQ(second.hash, first.hash);
