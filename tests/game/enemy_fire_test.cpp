@@ -89,37 +89,6 @@ TEST(RingBullets, AnEnemyInTheBandFillsItsFreeSetsInOneFrame) {
   EXPECT_NEAR(g_ringBullets[0].x[20][0], x - 1.7021465f, 1e-4f);
 }
 
-// A bullet that lands exactly on the field's right or bottom bound is parked;
-// one a float short of it flies on.
-TEST(RingBullets, TheFieldBoundsPark) {
-  for (int axis = 0; axis < 2; ++axis) {
-    int j = 0;
-    for (; j < RING_BULLETS; ++j) {
-      const double a = (36 - j) * 10.0;
-      if ((axis == 0 ? std::cos(a) : std::sin(a)) > 0.5) break;
-    }
-    ASSERT_LT(j, RING_BULLETS);
-    const double a = (36 - j) * 10.0;
-    const float step = static_cast<float>((axis == 0 ? std::cos(a) : std::sin(a)) * 6.0);
-    const float bound = axis == 0 ? 1000.0f : 1168.0f;
-    float start = bound - step;
-    while (start + step < bound) start = std::nextafter(start, 2000.0f);
-    while (start + step > bound) start = std::nextafter(start, -2000.0f);
-    ASSERT_EQ(start + step, bound);
-    for (int shortOfIt = 0; shortOfIt < 2; ++shortOfIt) {
-      ResetWholeGame();
-      const float s0 = shortOfIt ? std::nextafter(start, -2000.0f) : start;
-      g_ringBullets[0].x[20][j] = axis == 0 ? s0 : 500.0f;
-      g_ringBullets[0].y[20][j] = axis == 0 ? 500.0f : s0;
-      g_ringBullets[0].active[20][j] = 1.0f;
-      InFrame(UpdateRingBullets);
-      SCOPED_TRACE(testing::Message() << "axis " << axis << " short " << shortOfIt);
-      EXPECT_EQ(g_ringBullets[0].active[20][j], shortOfIt ? 1.0f : 0.0f);
-      if (!shortOfIt) EXPECT_TRUE(g_ringBullets[0].x[20][j] == PARK_X && g_ringBullets[0].y[20][j] == PARK_Y);
-    }
-  }
-}
-
 TEST(SpiralBullets, TheCounterNamesTheEntryAndWrapsAfterThirtyFive) {
   ResetWholeGame();
   PutEnemy(30, 1, 300.0f, 400.0f);
