@@ -3,13 +3,11 @@
 // inside a frame.
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <string>
 
+#include "alloc_counter.h"
 #include "app/shell.h"
 #include "game/homing_lasers.h"
 #include "game/lock_on.h"
@@ -17,32 +15,6 @@
 #include "game/tables.h"
 #include "game_fixture.h"
 #include "revision.h"
-
-// Replaced globally so that a frame's allocations can be counted.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-std::atomic<bool> g_countAllocations{false};
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (g_countAllocations.load(std::memory_order_relaxed)) g_allocations.fetch_add(1);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (g_countAllocations.load(std::memory_order_relaxed)) g_allocations.fetch_add(1);
-  return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 
 namespace {
 
@@ -184,20 +156,19 @@ TEST(RevisionStage, AFrameAllocatesNothing) {
     ScriptKeys(f);
     RunPaintFrame();
   }
-  long worst = 0;
+  uint64_t worst = 0;
   int frameOfWorst = -1;
   for (int f = 200; f < kStageFrames; ++f) {
     ScriptKeys(f);
     Recorder& r = TheRecorder();
     r.BeginFrame();
-    g_allocations = 0;
-    g_countAllocations = true;
+    const uint64_t before = d2dtest::AllocationsSoFar();
     RenderFrame(r.target);
-    g_countAllocations = false;
+    const uint64_t made = d2dtest::AllocationsSoFar() - before;
     r.EndFrame();
-    if (g_allocations > worst) worst = g_allocations, frameOfWorst = f;
+    if (made > worst) worst = made, frameOfWorst = f;
   }
-  EXPECT_EQ(worst, 0) << "first at frame " << frameOfWorst;
+  EXPECT_EQ(worst, 0u) << "first at frame " << frameOfWorst;
 }
 
 }  // namespace
