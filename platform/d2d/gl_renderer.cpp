@@ -470,6 +470,14 @@ class GlTarget final : public TargetBase {
 
   bool ReadPixels(std::vector<uint8_t>& rgba, int* width, int* height) {
     if (!device_->MakeCurrent()) return false;
+    if (replayable_) {
+      // The last frame went straight to the window, whose buffer is gone
+      // after the swap: draw it again offscreen, from the same stream.
+      glBindVertexArray(vao_);
+      glBindBuffer(GL_ARRAY_BUFFER, vbo_);
+      Render(fbo_);
+      replayable_ = false;
+    }
     rgba.resize(static_cast<size_t>(width_) * height_ * 4);
     glFinish();
     glBindFramebuffer(GL_READ_FRAMEBUFFER, fbo_);
@@ -501,6 +509,8 @@ class GlTarget final : public TargetBase {
   };
 
   void OnBegin() override {
+    ReleaseHeld();
+    replayable_ = false;
     instances_.clear();
     owners_.clear();
     segments_.clear();
@@ -745,10 +755,11 @@ class GlTarget final : public TargetBase {
     held_.clear();
   }
 
+  // What the frame used stays held until the next frame begins: a read-back
+  // may draw the frame again.
   HRESULT OnEnd() override {
-    HRESULT hr = Execute();
-    ReleaseHeld();
-    return hr;
+    replayable_ = false;
+    return Execute();
   }
 
   static constexpr int kCell = 16;  // side of the overlap grid's cells, in pixels
@@ -880,13 +891,6 @@ class GlTarget final : public TargetBase {
     }
 
     glBindVertexArray(vao_);
-    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
-    glViewport(0, 0, width_, height_);
-    glDisable(GL_SCISSOR_TEST);
-    glDisable(GL_DEPTH_TEST);
-    glEnable(GL_BLEND);
-    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
-
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, atlasTexture_);
     if (dirtyY1_ > dirtyY0_) {
@@ -905,6 +909,28 @@ class GlTarget final : public TargetBase {
     glBufferData(GL_ARRAY_BUFFER, vboCapacity_, nullptr, GL_STREAM_DRAW);
     if (bytes) glBufferSubData(GL_ARRAY_BUFFER, 0, bytes, ordered_.data());
 
+    // Where the window's drawable is the picture's size the frame goes
+    // straight to it: copying a picture through the software rasteriser
+    // costs as much as drawing a busy frame. Otherwise it is drawn offscreen
+    // and scaled to fit.
+    int dw = 0, dh = 0;
+    SDL_GL_GetDrawableSize(device_->window, &dw, &dh);
+    const bool direct = dw == static_cast<int>(width_) && dh == static_cast<int>(height_);
+    Render(direct ? 0 : fbo_);
+    if (!direct) Blit(dw, dh);
+    SDL_GL_SwapWindow(device_->window);
+    replayable_ = direct;
+    return device_->Lost() ? D2DERR_RECREATE_TARGET : S_OK;
+  }
+
+  // Draws the frame's draws_ from the uploaded stream into a framebuffer.
+  void Render(GLuint framebuffer) {
+    glBindFramebuffer(GL_FRAMEBUFFER, framebuffer);
+    glViewport(0, 0, width_, height_);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glBlendFunc(GL_ONE, GL_ONE_MINUS_SRC_ALPHA);
     const Program* current = nullptr;
     const D2D1_MATRIX_3X2_F* applied = nullptr;
     for (const Draw& d : draws_) {
@@ -939,8 +965,6 @@ class GlTarget final : public TargetBase {
       glBindTexture(GL_TEXTURE_2D, t ? t->name : dummy_);
       DrawInstances(d.first, d.count);
     }
-    Present();
-    return device_->Lost() ? D2DERR_RECREATE_TARGET : S_OK;
   }
 
   void DrawInstances(size_t first, size_t count) {
@@ -952,10 +976,8 @@ class GlTarget final : public TargetBase {
     glDrawArraysInstanced(GL_TRIANGLE_STRIP, 0, 4, static_cast<GLsizei>(count));
   }
 
-  // The picture scaled to fit the window's drawable, aspect kept, bars black.
-  void Present() {
-    int dw = 0, dh = 0;
-    SDL_GL_GetDrawableSize(device_->window, &dw, &dh);
+  // The offscreen picture scaled to fit the window's drawable, aspect kept, bars black.
+  void Blit(int dw, int dh) {
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glDisable(GL_BLEND);
     glClearColor(0, 0, 0, 1);
@@ -968,7 +990,6 @@ class GlTarget final : public TargetBase {
       glBlitFramebuffer(0, 0, width_, height_, x, y, x + w, y + h, GL_COLOR_BUFFER_BIT,
                         (w == static_cast<int>(width_) && h == static_cast<int>(height_)) ? GL_NEAREST : GL_LINEAR);
     }
-    SDL_GL_SwapWindow(device_->window);
   }
 
   Device* device_ = nullptr;
@@ -982,6 +1003,7 @@ class GlTarget final : public TargetBase {
   std::vector<ID2D1Resource*> held_;
   ID2D1Resource* lastHeld_ = nullptr;
   bool newSegment_ = true;
+  bool replayable_ = false;  // the last frame drew to the window, and draws_ can draw it again
 
   // Execute's scratch, kept between frames so that warm frames allocate nothing.
   std::vector<Instance> ordered_;
