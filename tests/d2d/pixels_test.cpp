@@ -284,6 +284,105 @@ TEST_F(PixelsTest, BitmapsScaleClipAndFade) {
   bitmap->Release();
 }
 
+// Opaque, pixel-aligned rectangles, sprites and level lines, overlapping in
+// a random pile: each pixel must show the last one drawn over it, whatever
+// the renderer regroups, also where a transform moves them.
+TEST_F(PixelsTest, PaintersOrderHoldsAcrossShapesAndSprites) {
+  const D2D1_COLOR_F spriteColor[2] = {D2D1::ColorF(1, 0, 0), D2D1::ColorF(0, 0, 1)};
+  ID2D1Bitmap* sprites[2];
+  for (int b = 0; b < 2; ++b)
+    sprites[b] = MakeBitmap(8, 8, [&](int, int, uint8_t* p) {
+      p[0] = static_cast<uint8_t>(spriteColor[b].b * 255);
+      p[1] = static_cast<uint8_t>(spriteColor[b].g * 255);
+      p[2] = static_cast<uint8_t>(spriteColor[b].r * 255);
+      p[3] = 255;
+    });
+  struct Item {
+    int kind;  // 0 rectangle, 1 sprite, 2 line
+    int l, t, r, b;
+    D2D1_COLOR_F color;
+  };
+  uint32_t seed = 7;
+  auto next = [&](int n) {
+    seed = seed * 214013u + 2531011u;
+    return static_cast<int>((seed >> 16) % n);
+  };
+  std::vector<Item> items;
+  for (int i = 0; i < 240; ++i) {
+    Item it{i % 4 == 3 ? 1 : i % 2 * 2, next(70), next(55), 0, 0, {}};
+    it.r = it.l + 8 * (1 + next(4));
+    it.b = it.t + (it.kind == 1 ? 8 * (1 + next(4)) : 2 * (1 + next(6)));
+    it.color = it.kind == 1 ? spriteColor[i / 4 % 2] : D2D1::ColorF(next(256) / 255.0f, next(256) / 255.0f, 0.5f);
+    items.push_back(it);
+  }
+  for (int scaled = 0; scaled < 2; ++scaled) {
+    SCOPED_TRACE(scaled ? "scaled by 2 and moved" : "untransformed");
+    const int k = scaled ? 2 : 1, dx = scaled ? 5 : 0, dy = scaled ? 3 : 0;
+    auto got = Draw([&] {
+      target_->SetTransform(D2D1::Matrix3x2F(k, 0, 0, k, dx, dy));
+      for (size_t i = 0; i < items.size(); ++i) {
+        const Item& it = items[i];
+        const D2D1_RECT_F rect = D2D1::RectF(it.l, it.t, it.r, it.b);
+        brush_->SetColor(it.color);
+        if (it.kind == 0) target_->FillRectangle(rect, brush_);
+        if (it.kind == 1) target_->DrawBitmap(sprites[i / 4 % 2], rect);
+        if (it.kind == 2)
+          target_->DrawLine(D2D1::Point2F(it.l, 0.5f * (it.t + it.b)), D2D1::Point2F(it.r, 0.5f * (it.t + it.b)),
+                            brush_, static_cast<float>(it.b - it.t));
+      }
+      target_->SetTransform(D2D1::Matrix3x2F::Identity());
+    });
+    Picture want;
+    for (const Item& it : items)
+      for (int y = std::max(0, it.t * k + dy); y < std::min(kH, it.b * k + dy); ++y)
+        for (int x = std::max(0, it.l * k + dx); x < std::min(kW, it.r * k + dx); ++x)
+          want.px[y * kW + x] = Rgba{it.color.r, it.color.g, it.color.b, 1};
+    Diff d = Compare(got, want, 1);
+    EXPECT_EQ(d.past, 0);
+  }
+  for (ID2D1Bitmap* b : sprites) b->Release();
+}
+
+// A window whose drawable is the picture's size gets the frame directly;
+// reading it back draws it again offscreen, after the caller has let go of
+// the bitmap it used, and must give what the offscreen path gives.
+TEST_F(PixelsTest, APictureSizedWindowReadsBackTheSamePicture) {
+  HWND exact = CreateWindowExW(0, L"vx_d2d_pixels", L"exact", WS_SYSMENU, 0, 0, kW + 2 * GetSystemMetrics(SM_CXDLGFRAME),
+                               kH + GetSystemMetrics(SM_CYCAPTION) + 2 * GetSystemMetrics(SM_CYDLGFRAME), nullptr,
+                               nullptr, nullptr, nullptr);
+  ASSERT_NE(exact, nullptr);
+  ID2D1HwndRenderTarget* direct = nullptr;
+  ASSERT_EQ(factory_->CreateHwndRenderTarget(D2D1::RenderTargetProperties(),
+                                             D2D1::HwndRenderTargetProperties(exact, D2D1::SizeU(kW, kH)), &direct),
+            S_OK);
+  auto scene = [&](ID2D1RenderTarget* target, ID2D1Bitmap* bitmap) {
+    ID2D1SolidColorBrush* brush = nullptr;
+    ASSERT_EQ(target->CreateSolidColorBrush(D2D1::ColorF(0x40A0FF), &brush), S_OK);
+    target->BeginDraw();
+    target->Clear(D2D1::ColorF(0.1f, 0.2f, 0.3f));
+    target->DrawBitmap(bitmap, D2D1::RectF(10.5f, 20.25f, 90.5f, 70.25f), 0.8f);
+    target->DrawLine(D2D1::Point2F(5, 5), D2D1::Point2F(150, 110), brush, 6.0f, round_);
+    target->FillEllipse(D2D1::Ellipse(D2D1::Point2F(120, 40), 25, 15), brush);
+    EXPECT_EQ(target->EndDraw(), S_OK);
+    brush->Release();
+  };
+  ID2D1Bitmap* bitmap = MakeBitmap(32, 32, [](int x, int y, uint8_t* p) {
+    p[0] = static_cast<uint8_t>(x * 8);
+    p[1] = static_cast<uint8_t>(y * 8);
+    p[2] = 200;
+    p[3] = 255;
+  });
+  scene(target_, bitmap);
+  std::vector<uint8_t> want, got;
+  ASSERT_TRUE(vxtest::ReadWindowPixels(hwnd_, want, nullptr, nullptr));
+  scene(direct, bitmap);
+  bitmap->Release();  // the direct target still holds it for the read-back
+  ASSERT_TRUE(vxtest::ReadWindowPixels(exact, got, nullptr, nullptr));
+  EXPECT_EQ(got, want);
+  direct->Release();
+  DestroyWindow(exact);
+}
+
 TEST_F(PixelsTest, JapaneseTextLightsItsBandOnly) {
   IDWriteFactory* dwrite = nullptr;
   ASSERT_EQ(DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
