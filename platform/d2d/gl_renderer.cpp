@@ -287,6 +287,7 @@ class GlTarget final : public TargetBase {
     ReleaseHeld();
     if (device_) {
       if (glReady_ && device_->MakeCurrent()) {
+        if (lastFrame_) glDeleteSync(lastFrame_);
         for (auto& p : programs_) glDeleteProgram(p.second.id);
         glDeleteVertexArrays(1, &vao_);
         glDeleteBuffers(1, &vbo_);
@@ -890,6 +891,9 @@ class GlTarget final : public TargetBase {
         Order(seg);
     }
 
+    // At most one frame in flight: this one was recorded and ordered while
+    // the rasteriser finished the last one.
+    WaitForLastFrame();
     glBindVertexArray(vao_);
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, atlasTexture_);
@@ -919,8 +923,17 @@ class GlTarget final : public TargetBase {
     Render(direct ? 0 : fbo_);
     if (!direct) Blit(dw, dh);
     SDL_GL_SwapWindow(device_->window);
+    lastFrame_ = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
+    glFlush();
     replayable_ = direct;
     return device_->Lost() ? D2DERR_RECREATE_TARGET : S_OK;
+  }
+
+  void WaitForLastFrame() {
+    if (!lastFrame_) return;
+    glClientWaitSync(lastFrame_, GL_SYNC_FLUSH_COMMANDS_BIT, 1000000000);  // a timeout only costs pacing
+    glDeleteSync(lastFrame_);
+    lastFrame_ = nullptr;
   }
 
   // Draws the frame's draws_ from the uploaded stream into a framebuffer.
@@ -1003,7 +1016,8 @@ class GlTarget final : public TargetBase {
   std::vector<ID2D1Resource*> held_;
   ID2D1Resource* lastHeld_ = nullptr;
   bool newSegment_ = true;
-  bool replayable_ = false;  // the last frame drew to the window, and draws_ can draw it again
+  bool replayable_ = false;
+  GLsync lastFrame_ = nullptr;  // the last frame drew to the window, and draws_ can draw it again
 
   // Execute's scratch, kept between frames so that warm frames allocate nothing.
   std::vector<Instance> ordered_;
