@@ -1,8 +1,8 @@
 // The window render target on OpenGL 3.3 core. Drawing calls become
-// instances of one uber-shader (kind per instance, coverage computed
-// analytically in the fragment shader) appended to a frame stream; EndDraw
-// uploads the stream once and draws it in painter's order, breaking the
-// stream only where the bound bitmap, gradient or transform changes.
+// instances (shape kind per instance, coverage computed analytically in the
+// fragment shader) appended to a frame stream. EndDraw regroups the stream
+// by program and texture wherever painter's order allows, uploads it once
+// and draws each group with a program compiled for its one shape kind.
 #include <SDL.h>
 #include <epoxy/gl.h>
 
@@ -87,9 +87,9 @@ void main() {
 }
 )";
 
-// Compiled per set of kinds in a batch (K0..K7 shapes, KN nearest sprites,
-// KG gradients, KA aliased): a software rasteriser runs every branch a
-// shader has, so each batch gets only the branches it uses.
+// Compiled per kind (K0..K7 shapes, KN nearest sprites, with KG gradients
+// and KA aliased): a software rasteriser runs every branch a shader has, so
+// each draw gets only the branches its kind uses.
 const char* kFragmentShader = R"(
 in vec2 v_local;
 in vec2 v_user;
