@@ -64,7 +64,7 @@ HRESULT TargetBase::CreateLinearGradientBrush(const D2D1_LINEAR_GRADIENT_BRUSH_P
                                               ID2D1LinearGradientBrush** brush) {
   if (!brush) return E_POINTER;
   *brush = nullptr;
-  auto* ours = dynamic_cast<GradientStops*>(stops);
+  auto* ours = OurObject<GradientStops>(stops);
   if (!properties || !ours) return E_INVALIDARG;
   *brush = new (std::nothrow) LinearGradientBrush(factory_.get(), *properties, brushProperties, ours);
   return *brush ? S_OK : E_OUTOFMEMORY;
@@ -106,7 +106,7 @@ void TargetBase::FillEllipse(const D2D1_ELLIPSE* ellipse, ID2D1Brush* brush) {
 void TargetBase::DrawBitmap(ID2D1Bitmap* bitmap, const D2D1_RECT_F* destination, FLOAT opacity,
                             D2D1_BITMAP_INTERPOLATION_MODE interpolation, const D2D1_RECT_F* source) {
   if (!Drawing()) return;
-  auto* ours = dynamic_cast<Bitmap*>(bitmap);
+  auto* ours = OurObject<Bitmap>(bitmap);
   if (!ours) return;
   D2D1_RECT_F dest;
   if (destination) {
@@ -173,16 +173,27 @@ class RecordingTarget final : public TargetBase {
   RecordingTarget(ID2D1Factory* factory, HWND hwnd, UINT w, UINT h) : TargetBase(factory, hwnd, w, h) {
     current_.reserve(4096);
     last_.reserve(4096);
+    currentText_.reserve(kTextPool);
+    lastText_.reserve(kTextPool);
   }
 
   std::vector<vxtest::Command> current_, last_;
+  // Texts of each frame's DrawText calls. Never grown past their reserve, so
+  // the commands' pointers into them stay valid while the frame is kept.
+  static constexpr size_t kTextPool = 128 * 64;
+  std::vector<WCHAR> currentText_, lastText_;
   uint64_t frames_ = 0;
 
  protected:
-  void OnBegin() override { current_.clear(); }
+  void OnBegin() override {
+    current_.clear();
+    currentText_.clear();
+  }
   HRESULT OnEnd() override {
     std::swap(current_, last_);
+    std::swap(currentText_, lastText_);
     current_.clear();
+    currentText_.clear();
     ++frames_;
     return S_OK;
   }
@@ -194,7 +205,7 @@ class RecordingTarget final : public TargetBase {
     c.brushOpacity = 1.0f;
     if (brush) {
       c.brushOpacity = brush->GetOpacity();
-      if (auto* solid = dynamic_cast<SolidBrush*>(brush)) c.color = solid->color_;
+      if (auto* solid = OurObject<SolidBrush>(brush)) c.color = solid->color_;
     }
     c.opacity = 1.0f;
     return c;
@@ -247,9 +258,12 @@ class RecordingTarget final : public TargetBase {
     c.alignment = format->GetTextAlignment();
     c.rect = layout;
     c.textLength = length;
-    UINT32 n = std::min<UINT32>(length, 127);
-    for (UINT32 i = 0; i < n; ++i) c.text[i] = text[i];
-    c.text[n] = 0;
+    size_t room = kTextPool - currentText_.size();
+    if (room == 0) return;  // text stays null: more text in one frame than any test draws
+    size_t n = std::min<size_t>({length, 127, room - 1});
+    c.text = currentText_.data() + currentText_.size();
+    currentText_.insert(currentText_.end(), text, text + n);
+    currentText_.push_back(0);
   }
 };
 

@@ -547,7 +547,7 @@ class GlTarget final : public TargetBase {
 
   // The brush as the instance's colour and kind flags; false for brushes not ours.
   bool Paint(ID2D1Brush* brush, Instance* inst, int* kind, ID2D1Resource** owner) {
-    if (auto* solid = dynamic_cast<SolidBrush*>(brush)) {
+    if (auto* solid = OurObject<SolidBrush>(brush)) {
       const D2D1_COLOR_F& c = solid->color_;
       float a = c.a * solid->opacity_;
       inst->col[0] = c.r * a;
@@ -557,7 +557,7 @@ class GlTarget final : public TargetBase {
       *owner = nullptr;
       return true;
     }
-    if (auto* gradient = dynamic_cast<LinearGradientBrush*>(brush)) {
+    if (auto* gradient = OurObject<LinearGradientBrush>(brush)) {
       gradient->Parameter(&inst->col[0], &inst->col[1], &inst->col[2]);
       inst->col[3] = gradient->GetOpacity();
       *kind |= kGradient | (static_cast<int>(gradient->stops()->GetExtendMode()) << kExtendShift);
@@ -715,7 +715,7 @@ class GlTarget final : public TargetBase {
   }
 
   GlTexture* TextureFor(ID2D1Resource* owner) {
-    if (auto* bitmap = dynamic_cast<Bitmap*>(owner)) {
+    if (auto* bitmap = OurObject<Bitmap>(owner)) {
       if (bitmap->glTexture && bitmap->glTexture->device == device_) return bitmap->glTexture;
       ReleaseGlTexture(bitmap->glTexture);
       bitmap->glTexture = nullptr;
@@ -725,7 +725,7 @@ class GlTarget final : public TargetBase {
       bitmap->glTexture = t;
       return t;
     }
-    if (auto* stops = dynamic_cast<GradientStops*>(owner)) {
+    if (auto* stops = OurObject<GradientStops>(owner)) {
       if (stops->glTexture && stops->glTexture->device == device_) return stops->glTexture;
       ReleaseGlTexture(stops->glTexture);
       stops->glTexture = nullptr;

@@ -40,7 +40,7 @@ struct Command {
   IDWriteTextFormat* format;          // DrawText
   DWRITE_TEXT_ALIGNMENT alignment;    // the format's alignment at the call
   UINT32 textLength;                  // DrawText: length as passed
-  WCHAR text[128];                    // DrawText: the first 127 units, terminated
+  const WCHAR* text;                  // DrawText: the first 127 units, terminated; kept with the frame
 };
 
 // While on, the Direct2D factory's CreateHwndRenderTarget returns render
