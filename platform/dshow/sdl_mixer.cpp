@@ -311,6 +311,7 @@ bool MixerAcquire(int* rate) {
   m.canReopen = false;
   const char* off = nullptr;
   std::string detail;
+  VxPrepareSdl();
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
     detail = SDL_GetError();
     off = detail.c_str();

@@ -24,6 +24,10 @@ std::string VxUtf32ToUtf8(const wchar_t* text);
 // backslashes become separators. Wide (UTF-32) in, UTF-8 out.
 std::string VxPathToUtf8(const wchar_t* path);
 
+// Sets what must be settled before SDL first starts (whichever family starts
+// it): Ctrl-C and SIGTERM end the process as they end any program.
+void VxPrepareSdl();
+
 // Writes one line to stderr saying why the environment failed us (no display,
 // no OpenGL 3.3, no audio device). The game code itself never logs.
 void VxReportEnvironmentFailure(const char* what, const char* detail);

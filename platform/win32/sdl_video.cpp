@@ -39,8 +39,7 @@ bool EnsureVideo(bool report) {
   std::lock_guard<std::mutex> lock(g_videoMutex);
   if (g_videoState == VideoState::Untried) {
     SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
-    // Ctrl-C should end the process as it ends any console program.
-    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    VxPrepareSdl();
     bool driverChosen = SDL_GetHint("SDL_VIDEODRIVER") != nullptr;
     if (!driverChosen && !SDL_getenv("DISPLAY") && !SDL_getenv("WAYLAND_DISPLAY")) {
       // Probing would only add the display libraries' own complaints.
@@ -114,6 +113,11 @@ std::string VxUtf32ToUtf8(const wchar_t* text) {
     }
   }
   return out;
+}
+
+void VxPrepareSdl() {
+  static std::once_flag once;
+  std::call_once(once, [] { SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1"); });
 }
 
 std::string VxPathToUtf8(const wchar_t* path) {
