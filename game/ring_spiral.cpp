@@ -1,5 +1,6 @@
 #include "game/ring_spiral.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 
@@ -51,6 +52,26 @@ double RingAngle(int j) { return static_cast<double>((RING_BULLETS - j) * 10); }
 // 18 - j wraps for j > 18 and is used as the huge unsigned value it becomes.
 double SpiralAngle(int j) { return static_cast<double>(18u - static_cast<uint32_t>(j)) * 0.2; }
 
+struct Direction {
+  double cosine;
+  double sine;
+};
+
+// Every entry flies at a fixed angle, so its cosine and sine are worked out
+// once, by the same library calls a frame would make. The angle is read
+// through a volatile so the compiler cannot fold the calls at build time with
+// rounding of its own.
+template <int N> std::array<Direction, N> Directions(double (*angleOf)(int)) {
+  std::array<Direction, N> out;
+  for (int j = 0; j < N; ++j) {
+    volatile double angle = angleOf(j);
+    out[j] = Direction{std::cos(angle), std::sin(angle)};
+  }
+  return out;
+}
+const std::array<Direction, RING_BULLETS> kRingDirections = Directions<RING_BULLETS>(RingAngle);
+const std::array<Direction, SPIRAL_BULLETS> kSpiralDirections = Directions<SPIRAL_BULLETS>(SpiralAngle);
+
 void StepRingEntry(ID2D1RenderTarget* renderTarget, int s, int i, int j) {
   BulletPlanes<RING_BULLETS>& set = g_ringBullets[s];
   const RingSet& kind = kRingSets[s];
@@ -62,9 +83,8 @@ void StepRingEntry(ID2D1RenderTarget* renderTarget, int s, int i, int j) {
   }
   if (set.active[i][j] == 1.0f) {
     DrawDot(renderTarget, kind.color, set.x[i][j], set.y[i][j]);
-    const double angle = RingAngle(j);
-    Advance(set.x[i][j], std::cos(angle), kind.speed);
-    Advance(set.y[i][j], std::sin(angle), kind.speed);
+    Advance(set.x[i][j], kRingDirections[j].cosine, kind.speed);
+    Advance(set.y[i][j], kRingDirections[j].sine, kind.speed);
   }
   if (OutOfField(set.x[i][j], set.y[i][j])) Park(set, i, j);
 }
@@ -73,11 +93,10 @@ void StepSpiralEntry(ID2D1RenderTarget* renderTarget, int stream, int i, int j) 
   BulletPlanes<SPIRAL_BULLETS>& set = g_spiralBullets[stream];
   if (set.active[i][j] == 1.0f) {
     DrawDot(renderTarget, i < SMALL_ENEMY_COUNT ? 0xFFF000 : 0x00FFFF, set.x[i][j], set.y[i][j]);
-    const double angle = SpiralAngle(j);
-    const double cosine = std::cos(angle);
+    const double cosine = kSpiralDirections[j].cosine;
     // The right stream mirrors the left about the enemy's vertical axis.
     Advance(set.x[i][j], stream == 0 ? cosine : -cosine, kSpiralSpeed);
-    Advance(set.y[i][j], std::sin(angle), kSpiralSpeed);
+    Advance(set.y[i][j], kSpiralDirections[j].sine, kSpiralSpeed);
   }
   if (OutOfField(set.x[i][j], set.y[i][j])) Park(set, i, j);
 }

@@ -55,20 +55,48 @@ void PaintOneFrame() {
   g_renderTarget->EndDraw();
 }
 
-// One line per call; bitmaps as 0 (sprite sheet), 1 (background) or -1.
+// One line per call: its op, the brush's colour and opacity, then what that
+// op has (bitmaps as 0 for the sprite sheet, 1 for the background, -1 other).
 bool SaveCommands(const char* path, const std::vector<vxtest::Command>& commands, int frame) {
   FILE* f = std::fopen(path, "w");
   if (!f) return false;
   std::fprintf(f, "# vexalon frame %d: %zu calls\n", frame, commands.size());
   for (const vxtest::Command& c : commands) {
-    const int bitmap = c.bitmap == g_spriteBitmap ? 0 : c.bitmap == g_backgroundBitmap ? 1 : -1;
-    std::fprintf(f, "%d %.9g %.9g %.9g %.9g %.9g %.9g | %.9g %.9g %.9g %.9g | %.9g %.9g %.9g %.9g | %.9g %.9g %.9g %.9g | %d %d %.9g %.9g %.9g %.9g %.9g %d | %u",
-                 static_cast<int>(c.op), c.color.r, c.color.g, c.color.b, c.color.a, c.brushOpacity, c.strokeWidth,
-                 c.p0.x, c.p0.y, c.p1.x, c.p1.y, c.rect.left, c.rect.top, c.rect.right, c.rect.bottom,
-                 c.ellipse.point.x, c.ellipse.point.y, c.ellipse.radiusX, c.ellipse.radiusY, bitmap,
-                 c.hasSource ? 1 : 0, c.source.left, c.source.top, c.source.right, c.source.bottom, c.opacity,
-                 static_cast<int>(c.interpolation), c.textLength);
-    for (UINT32 i = 0; i < c.textLength && i < 127; ++i) std::fprintf(f, " %x", static_cast<unsigned>(c.text[i]));
+    std::fprintf(f, "%d %.9g %.9g %.9g %.9g %.9g |", static_cast<int>(c.op), c.color.r, c.color.g, c.color.b,
+                 c.color.a, c.brushOpacity);
+    switch (c.op) {
+      case vxtest::Op::Clear:
+        break;
+      case vxtest::Op::DrawLine:
+        std::fprintf(f, " %.9g %.9g %.9g %.9g | %.9g", c.p0.x, c.p0.y, c.p1.x, c.p1.y, c.strokeWidth);
+        break;
+      case vxtest::Op::DrawRectangle:
+      case vxtest::Op::FillRectangle:
+        std::fprintf(f, " %.9g %.9g %.9g %.9g | %.9g", c.rect.left, c.rect.top, c.rect.right, c.rect.bottom,
+                     c.strokeWidth);
+        break;
+      case vxtest::Op::DrawRoundedRectangle:
+        std::fprintf(f, " %.9g %.9g %.9g %.9g %.9g %.9g | %.9g", c.rect.left, c.rect.top, c.rect.right,
+                     c.rect.bottom, c.rounded.radiusX, c.rounded.radiusY, c.strokeWidth);
+        break;
+      case vxtest::Op::DrawEllipse:
+      case vxtest::Op::FillEllipse:
+        std::fprintf(f, " %.9g %.9g %.9g %.9g | %.9g", c.ellipse.point.x, c.ellipse.point.y, c.ellipse.radiusX,
+                     c.ellipse.radiusY, c.strokeWidth);
+        break;
+      case vxtest::Op::DrawBitmap: {
+        const int bitmap = c.bitmap == g_spriteBitmap ? 0 : c.bitmap == g_backgroundBitmap ? 1 : -1;
+        std::fprintf(f, " %.9g %.9g %.9g %.9g | %d %d %.9g %.9g %.9g %.9g %.9g %d", c.rect.left, c.rect.top,
+                     c.rect.right, c.rect.bottom, bitmap, c.hasSource ? 1 : 0, c.source.left, c.source.top,
+                     c.source.right, c.source.bottom, c.opacity, static_cast<int>(c.interpolation));
+        break;
+      }
+      case vxtest::Op::DrawText:
+        std::fprintf(f, " %.9g %.9g %.9g %.9g | %u", c.rect.left, c.rect.top, c.rect.right, c.rect.bottom,
+                     c.textLength);
+        for (const WCHAR* t = c.text; t && *t; ++t) std::fprintf(f, " %x", static_cast<unsigned>(*t));
+        break;
+    }
     std::fprintf(f, "\n");
   }
   return std::fclose(f) == 0;

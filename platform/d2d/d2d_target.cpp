@@ -207,7 +207,6 @@ class RecordingTarget final : public TargetBase {
       c.brushOpacity = brush->GetOpacity();
       if (auto* solid = OurObject<SolidBrush>(brush)) c.color = solid->color_;
     }
-    c.opacity = 1.0f;
     return c;
   }
   void OnClear(const D2D1_COLOR_F& color) override { Add(vxtest::Op::Clear, nullptr).color = color; }

@@ -21,26 +21,40 @@ enum class Op {
   DrawText,
 };
 
-// One drawing call as the render target received it.
+// One drawing call as the render target received it. Fields that only some
+// calls have share storage (a frame records thousands of these): read the
+// ones the call's op names.
 struct Command {
   Op op;
   D2D1_COLOR_F color;       // the brush's colour at the call (solid brushes), or Clear's colour
   float brushOpacity;       // the brush's opacity at the call
-  float strokeWidth;        // stroked shapes
-  ID2D1StrokeStyle* stroke; // as passed (may be null)
-  D2D1_POINT_2F p0, p1;     // DrawLine
-  D2D1_RECT_F rect;         // rectangles; DrawBitmap's destination; DrawText's layout rectangle
-  D2D1_ELLIPSE ellipse;
-  D2D1_ROUNDED_RECT rounded;
-  ID2D1Bitmap* bitmap;      // DrawBitmap
-  bool hasSource;
-  D2D1_RECT_F source;       // DrawBitmap's source rectangle when hasSource
-  float opacity;            // DrawBitmap
-  D2D1_BITMAP_INTERPOLATION_MODE interpolation;
-  IDWriteTextFormat* format;          // DrawText
-  DWRITE_TEXT_ALIGNMENT alignment;    // the format's alignment at the call
-  UINT32 textLength;                  // DrawText: length as passed
-  const WCHAR* text;                  // DrawText: the first 127 units, terminated; kept with the frame
+  union {
+    struct {
+      D2D1_POINT_2F p0, p1;         // DrawLine
+    };
+    D2D1_RECT_F rect;               // rectangles; DrawBitmap's destination; DrawText's layout rectangle
+    D2D1_ELLIPSE ellipse;
+    D2D1_ROUNDED_RECT rounded;      // its rect is also rect
+  };
+  union {
+    struct {                        // stroked shapes
+      float strokeWidth;
+      ID2D1StrokeStyle* stroke;     // as passed (may be null)
+    };
+    struct {                        // DrawBitmap
+      ID2D1Bitmap* bitmap;
+      bool hasSource;
+      D2D1_RECT_F source;           // the source rectangle when hasSource
+      float opacity;
+      D2D1_BITMAP_INTERPOLATION_MODE interpolation;
+    };
+    struct {                        // DrawText
+      IDWriteTextFormat* format;
+      DWRITE_TEXT_ALIGNMENT alignment;  // the format's alignment at the call
+      UINT32 textLength;                // length as passed
+      const WCHAR* text;                // the first 127 units, terminated; kept with the frame
+    };
+  };
 };
 
 // While on, the Direct2D factory's CreateHwndRenderTarget returns render

@@ -62,7 +62,9 @@ TEST(PodLasers, ABurstEmitsOneSegmentPerFrameAlongOnePathAndCurlsHalfATurn) {
         pathY[t][k][j] = l.segY[j];
         EXPECT_EQ(l.segState[j], j <= t ? 1.0f : 0.0f) << "frame " << t << " pod " << k << " segment " << j;
         // Not yet emitted: waiting where the burst began.
-        if (j > t) EXPECT_TRUE(l.segX[j] == g_podX[k] + 1.0f && l.segY[j] == g_podY[k] + 31.0f);
+        if (j > t) {
+          EXPECT_TRUE(l.segX[j] == g_podX[k] + 1.0f && l.segY[j] == g_podY[k] + 31.0f);
+        }
         // Every segment retraces segment 0's path, j frames behind it.
         if (j <= t) {
           EXPECT_EQ(l.segX[j], pathX[t - j][k][0]) << "frame " << t << " pod " << k << " segment " << j;
@@ -275,7 +277,9 @@ TEST(EnemyLasers, ABurstOutlivesItsEnemyAndALowEnemyResetsEarly) {
   int frames = 0;
   for (; frames < 300 && l.active == 1.0f; ++frames) {
     StepEnemyLasers();
-    if (l.head < 20u) EXPECT_TRUE(l.segX[20] == 201.0f && l.segY[20] == 331.0f);
+    if (l.head < 20u) {
+      EXPECT_TRUE(l.segX[20] == 201.0f && l.segY[20] == 331.0f);
+    }
   }
   ASSERT_EQ(l.active, 0.0f);
   EXPECT_GE(frames, 16) << "segment 20 can't leave before it is emitted";

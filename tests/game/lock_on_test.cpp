@@ -110,7 +110,9 @@ TEST(LockOn, TheSightIsDrawnInEveryFrame) {
     RunPaintFrame();
     ASSERT_EQ(Count(IsSight), 1) << "clock " << clock;
     for (const auto& c : TheRecorder().Commands()) {
-      if (IsSight(c)) EXPECT_TRUE(SameRect(c.rect, 108, 170, 508, 470)) << "clock " << clock;
+      if (IsSight(c)) {
+        EXPECT_TRUE(SameRect(c.rect, 108, 170, 508, 470)) << "clock " << clock;
+      }
     }
   }
 }
