@@ -5,6 +5,12 @@
 
 #include <atomic>
 
+// How many of the platform's COM objects exist: shutdown should leave none.
+inline std::atomic<long>& VxLiveComObjects() {
+  static std::atomic<long> count{0};
+  return count;
+}
+
 // Implements IUnknown for an object whose interface is Primary; Also lists
 // Primary's base interfaces, which QueryInterface answers as well.
 template <class Primary, class... Also>
@@ -28,7 +34,10 @@ class VxComObject : public Primary {
     if (left == 0) delete this;
     return left;
   }
-  virtual ~VxComObject() = default;
+  VxComObject() { ++VxLiveComObjects(); }
+  VxComObject(const VxComObject&) = delete;
+  VxComObject& operator=(const VxComObject&) = delete;
+  virtual ~VxComObject() { --VxLiveComObjects(); }
 
  protected:
   // Another interface of the object, already cast; null when not supported.

@@ -81,6 +81,10 @@ void FailNextRenderTargetCreation(HRESULT failure);
 // window has no real render target.
 bool ReadWindowPixels(HWND hwnd, std::vector<uint8_t>& rgba, int* width, int* height);
 
+// How many of the platform's COM objects (factories, targets, brushes,
+// bitmaps, formats, frames, graphs...) exist right now.
+long LiveComObjects();
+
 // Whether the window has an invalidation waiting to become a WM_PAINT.
 bool PaintPending(HWND hwnd);
 

@@ -27,6 +27,7 @@ struct GameScript {
   int readBackWidth;
   int readBackHeight;
   int readBackNonBlack;        // pixels other than opaque black
+  long liveObjectsAfterRun;    // platform COM objects left when WinMain returned
 };
 
 // In memory shared with the parent process when a scenario runs in a child.

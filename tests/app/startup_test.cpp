@@ -65,6 +65,7 @@ RunResult RunWinMain(const fs::path& dir, bool recording, const std::function<vo
     if (before) before();
     int code = WinMain(reinterpret_cast<HINSTANCE>(1), NULL, const_cast<char*>(""), SW_SHOWDEFAULT);
     if (after) after();
+    Script()->liveObjectsAfterRun = vxtest::LiveComObjects();
     fflush(NULL);
     _exit(code);
   }
@@ -126,6 +127,7 @@ TEST(Startup, RunsFramesAndShutsDownCleanlyWhenClosed) {
   EXPECT_EQ(s->flashDraws, s->frames);     // flashes after every frame...
   EXPECT_EQ(s->flashDrawsWithSharedBrush, s->frames);  // ...with the shared brush
   EXPECT_EQ(s->targetsSeen, 1);
+  EXPECT_EQ(s->liveObjectsAfterRun, 0);  // shutdown released everything it made
 }
 
 TEST(Startup, LostTargetIsRemadeFromTheKeptFrames) {
@@ -165,6 +167,7 @@ TEST(Startup, RealDrawingClearsTheWindowToBlack) {
   EXPECT_EQ(Script()->readBackWidth, 600);
   EXPECT_EQ(Script()->readBackHeight, 720);
   EXPECT_EQ(Script()->readBackNonBlack, 0);
+  EXPECT_EQ(Script()->liveObjectsAfterRun, 0);
 }
 
 TEST(Startup, RenderTargetFailureDrawsNothingUntilItCanBeMade) {

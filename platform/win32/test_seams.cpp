@@ -1,5 +1,6 @@
-// Test seam: whether a window has an invalidation waiting.
+// Test seams of the windowing family and the COM runtime.
 #include "testing/vx_testing.h"
+#include "vx_com.h"
 #include "win32/win32_internal.h"
 
 namespace vxtest {
@@ -8,5 +9,7 @@ bool PaintPending(HWND hwnd) {
   std::shared_ptr<vxw::Window> window = vxw::FindWindow(hwnd);
   return window && window->paintPending.load();
 }
+
+long LiveComObjects() { return VxLiveComObjects().load(); }
 
 }  // namespace vxtest
