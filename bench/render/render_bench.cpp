@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "platform/internal/vx_com.h"
+#include "tests/d2d/test_source.h"
 #include "vx_testing.h"
 
 namespace {
@@ -50,33 +51,6 @@ Image MakeImage(int w, int h, int seed) {
     }
   return img;
 }
-
-class MemorySource final : public VxComObject<IWICBitmapSource> {
- public:
-  explicit MemorySource(const Image& img) : img_(img) {}
-  HRESULT STDMETHODCALLTYPE GetSize(UINT* w, UINT* h) override {
-    *w = img_.w;
-    *h = img_.h;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* f) override {
-    *f = GUID_WICPixelFormat32bppPBGRA;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetResolution(double* x, double* y) override {
-    *x = *y = 96;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect*, UINT, UINT size, BYTE* buffer) override {
-    if (size < img_.bgra.size()) return E_INVALIDARG;
-    std::memcpy(buffer, img_.bgra.data(), img_.bgra.size());
-    return S_OK;
-  }
-
- private:
-  const Image& img_;
-};
 
 struct Line {
   float x0, y0, x1, y1;
@@ -181,7 +155,7 @@ int main() {
                              &round);
   ID2D1Bitmap *sheetBitmap = nullptr, *bigBitmap = nullptr, *bgBitmap = nullptr;
   for (auto [img, out] : {std::pair{&sheet, &sheetBitmap}, {&bigImage, &bigBitmap}, {&background, &bgBitmap}}) {
-    auto* source = new MemorySource(*img);
+    auto* source = new d2dtest::TestSource(img->w, img->h, img->bgra);
     target->CreateBitmapFromWicBitmap(source, out);
     source->Release();
   }
