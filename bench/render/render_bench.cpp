@@ -19,7 +19,7 @@
 #include <vector>
 
 #include "platform/internal/vx_com.h"
-#include "tests/d2d/test_source.h"
+#include "tests/support/memory_source.h"
 #include "vx_testing.h"
 
 namespace {
@@ -155,7 +155,7 @@ int main() {
                              &round);
   ID2D1Bitmap *sheetBitmap = nullptr, *bigBitmap = nullptr, *bgBitmap = nullptr;
   for (auto [img, out] : {std::pair{&sheet, &sheetBitmap}, {&bigImage, &bigBitmap}, {&background, &bgBitmap}}) {
-    auto* source = new d2dtest::TestSource(img->w, img->h, img->bgra);
+    auto* source = new support::MemorySource(img->w, img->h, img->bgra);
     target->CreateBitmapFromWicBitmap(source, out);
     source->Release();
   }

@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "app/shell.h"
+#include "memory_source.h"
 #include "vx_testing.h"
 
 namespace {
@@ -47,43 +49,6 @@ void Validate(HWND hwnd) {
   BeginPaint(hwnd, &ps);
   EndPaint(hwnd, &ps);
 }
-
-// A frame source whose pixels can be refused, to fail bitmap creation.
-struct FakeFrame : IWICBitmapSource {
-  bool fail = false;
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
-    if (IsEqualGUID(iid, __uuidof(IUnknown)) || IsEqualGUID(iid, __uuidof(IWICBitmapSource))) {
-      *object = this;
-      return S_OK;
-    }
-    *object = NULL;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return 2; }
-  ULONG STDMETHODCALLTYPE Release() override { return 1; }
-  HRESULT STDMETHODCALLTYPE GetSize(UINT* w, UINT* h) override {
-    if (fail) return E_FAIL;
-    *w = 4;
-    *h = 4;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* format) override {
-    *format = GUID_WICPixelFormat32bppBGRA;
-    return fail ? E_FAIL : S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetResolution(double* x, double* y) override {
-    *x = *y = 96.0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* rect, UINT stride, UINT size, BYTE* buffer) override {
-    if (fail) return E_FAIL;
-    UINT rows = rect ? rect->Height : 4, width = rect ? rect->Width : 4;
-    if (stride < width * 4 || size < stride * (rows - 1) + width * 4) return E_INVALIDARG;
-    for (UINT y = 0; y < rows; ++y) memset(buffer + y * stride, 0xFF, width * 4);
-    return S_OK;
-  }
-};
 
 TEST(Keyboard, PressIsReportedOncePerPressDespiteAutoRepeat) {
   struct Step {
@@ -240,14 +205,16 @@ TEST(Geometry, RotateTurnsClockwiseInWindowCoordinates) {
 TEST(DeviceResources, MissingPiecesAreMadeLaterAndNeverDrawnWithout) {
   HWND hwnd = MakeWindow();
   ASSERT_NE(hwnd, nullptr);
-  FakeFrame sprite, background;
-  g_spriteFrame = reinterpret_cast<IWICBitmapFrameDecode*>(&sprite);
-  g_backgroundFrame = reinterpret_cast<IWICBitmapFrameDecode*>(&background);
+  // Frames whose pixels can be refused, to fail bitmap creation.
+  auto* sprite = new support::MemorySource(4, 4, std::vector<uint8_t>(64, 0xFF), GUID_WICPixelFormat32bppBGRA);
+  auto* background = new support::MemorySource(4, 4, std::vector<uint8_t>(64, 0xFF), GUID_WICPixelFormat32bppBGRA);
+  g_spriteFrame = reinterpret_cast<IWICBitmapFrameDecode*>(static_cast<IWICBitmapSource*>(sprite));
+  g_backgroundFrame = reinterpret_cast<IWICBitmapFrameDecode*>(static_cast<IWICBitmapSource*>(background));
 
   DiscardDeviceResources();  // with nothing made: nothing happens
   EXPECT_EQ(g_renderTarget, nullptr);
 
-  sprite.fail = true;
+  sprite->copyResult = E_FAIL;
   EXPECT_TRUE(FAILED(CreateDeviceResources(hwnd)));
   ASSERT_NE(g_renderTarget, nullptr);  // the target stays...
   EXPECT_EQ(g_spriteBitmap, nullptr);
@@ -257,7 +224,7 @@ TEST(DeviceResources, MissingPiecesAreMadeLaterAndNeverDrawnWithout) {
   OnPaint(hwnd);  // draws nothing while a piece is missing
   EXPECT_EQ(vxtest::FramesDrawn(target), 0u);
 
-  sprite.fail = false;
+  sprite->copyResult = S_OK;
   EXPECT_EQ(CreateDeviceResources(hwnd), S_OK);
   EXPECT_EQ(g_renderTarget, target);
   EXPECT_NE(g_spriteBitmap, nullptr);
@@ -275,6 +242,8 @@ TEST(DeviceResources, MissingPiecesAreMadeLaterAndNeverDrawnWithout) {
   EXPECT_EQ(g_spriteBitmap, nullptr);
   EXPECT_EQ(g_backgroundBitmap, nullptr);
   g_spriteFrame = g_backgroundFrame = NULL;
+  sprite->Release();
+  background->Release();
   DestroyWindow(hwnd);
 }
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "alloc_counter.h"
-#include "test_source.h"
+#include "memory_source.h"
 #include "vx_testing.h"
 
 namespace {
@@ -112,7 +112,7 @@ class PixelsTest : public ::testing::Test {
     std::vector<uint8_t> bgra(w * h * 4);
     for (int y = 0; y < h; ++y)
       for (int x = 0; x < w; ++x) texel(x, y, &bgra[(y * w + x) * 4]);
-    auto* source = new d2dtest::TestSource(w, h, bgra);
+    auto* source = new support::MemorySource(w, h, bgra);
     ID2D1Bitmap* bitmap = nullptr;
     EXPECT_EQ(target_->CreateBitmapFromWicBitmap(source, &bitmap), S_OK);
     source->Release();
@@ -459,9 +459,9 @@ TEST_F(PixelsTest, LostTargetIsReportedOnceAndWarmFramesAllocateNothing) {
   vxtest::FailNextEndDraw(target_);
   EXPECT_EQ(frame(), D2DERR_RECREATE_TARGET);
   ASSERT_EQ(frame(), S_OK);
-  uint64_t before = d2dtest::AllocationsSoFar();
+  uint64_t before = support::AllocationsSoFar();
   ASSERT_EQ(frame(), S_OK);
-  EXPECT_EQ(d2dtest::AllocationsSoFar() - before, 0u);
+  EXPECT_EQ(support::AllocationsSoFar() - before, 0u);
   format->Release();
   dwrite->Release();
   bitmap->Release();

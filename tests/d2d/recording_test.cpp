@@ -9,7 +9,7 @@
 #include <string>
 
 #include "alloc_counter.h"
-#include "test_source.h"
+#include "memory_source.h"
 #include "vx_testing.h"
 
 namespace {
@@ -80,7 +80,7 @@ TEST_F(RecordingTest, GlowPassesAreKeptAsCalledWithChannelsAboveOne) {
 
 TEST_F(RecordingTest, BitmapAndTextCallsKeepTheirArguments) {
   std::vector<uint8_t> pixels(4 * 3 * 4, 0x80);
-  auto* source = new d2dtest::TestSource(4, 3, pixels);
+  auto* source = new support::MemorySource(4, 3, pixels);
   ID2D1Bitmap* bitmap = nullptr;
   ASSERT_EQ(target_->CreateBitmapFromWicBitmap(source, &bitmap), S_OK);
   source->Release();
@@ -175,7 +175,8 @@ TEST_F(RecordingTest, BitmapsComeOnlyFromBoundedPremultipliedSources) {
     bool small = static_cast<uint64_t>(c.w) * c.h < 100;
     std::vector<uint8_t> pixels(small ? c.w * c.h * 4 : 0);
     for (size_t i = 0; i < pixels.size(); ++i) pixels[i] = static_cast<uint8_t>(i * 7);
-    auto* source = new d2dtest::TestSource(c.w, c.h, pixels, c.format, c.copy);
+    auto* source = new support::MemorySource(c.w, c.h, pixels, c.format);
+    source->copyResult = c.copy;
     ID2D1Bitmap* bitmap = reinterpret_cast<ID2D1Bitmap*>(1);
     EXPECT_EQ(target_->CreateBitmapFromWicBitmap(source, nullptr, &bitmap), c.expected);
     EXPECT_EQ(source->copies > 0, c.copied);
@@ -198,7 +199,7 @@ TEST_F(RecordingTest, BitmapsComeOnlyFromBoundedPremultipliedSources) {
 
 TEST_F(RecordingTest, WarmFramesAllocateNothing) {
   std::vector<uint8_t> pixels(16 * 16 * 4, 0xFF);
-  auto* source = new d2dtest::TestSource(16, 16, pixels);
+  auto* source = new support::MemorySource(16, 16, pixels);
   ID2D1Bitmap* bitmap = nullptr;
   ASSERT_EQ(target_->CreateBitmapFromWicBitmap(source, &bitmap), S_OK);
   source->Release();
@@ -217,9 +218,9 @@ TEST_F(RecordingTest, WarmFramesAllocateNothing) {
   };
   ASSERT_EQ(frame(), S_OK);
   ASSERT_EQ(frame(), S_OK);
-  uint64_t before = d2dtest::AllocationsSoFar();
+  uint64_t before = support::AllocationsSoFar();
   ASSERT_EQ(frame(), S_OK);
-  EXPECT_EQ(d2dtest::AllocationsSoFar() - before, 0u);
+  EXPECT_EQ(support::AllocationsSoFar() - before, 0u);
   EXPECT_EQ(vxtest::LastFrame(target_).size(), 6002u);  // the text with no format is dropped
   bitmap->Release();
 }

@@ -155,9 +155,9 @@ TEST_F(TextTest, GlyphsAreCachedAndWarmLayoutAllocatesNothing) {
   std::vector<VxPlacedGlyph> first, again;
   again.reserve(64);
   ASSERT_TRUE(VxLayoutText(f, text, static_cast<UINT32>(wcslen(text)), D2D1::RectF(0, 0, 600, 20), first));
-  uint64_t before = d2dtest::AllocationsSoFar();
+  uint64_t before = support::AllocationsSoFar();
   ASSERT_TRUE(VxLayoutText(f, text, static_cast<UINT32>(wcslen(text)), D2D1::RectF(0, 0, 600, 20), again));
-  EXPECT_EQ(d2dtest::AllocationsSoFar() - before, 0u);
+  EXPECT_EQ(support::AllocationsSoFar() - before, 0u);
   ASSERT_EQ(first.size(), again.size());
   for (size_t i = 0; i < first.size(); ++i) EXPECT_EQ(first[i].glyph, again[i].glyph);
   // Another format with the same face and size shares the cache.

@@ -2,10 +2,6 @@
 // heap allocation inside a frame.
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
-
 #include "app/shell.h"
 #include "game/curl_laser.h"
 #include "game/game.h"
@@ -13,39 +9,20 @@
 #include "game/rng.h"
 #include "game/stage_script.h"
 #include "game/tables.h"
+#include "alloc_counter.h"
 #include "game_fixture.h"
+#include "stage_run.h"
 
 extern CurlLaser g_podLasers[POD_COUNT];
 
-// Replaced globally so that a frame's allocations can be counted.
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-
-namespace {
-std::atomic<bool> g_countAllocations{false};
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (g_countAllocations.load(std::memory_order_relaxed)) g_allocations.fetch_add(1);
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-  if (g_countAllocations.load(std::memory_order_relaxed)) g_allocations.fetch_add(1);
-  return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-
 namespace {
 
-constexpr int kStageFrames = 14300;
+using support::kStageFrames;
+
+// The whole game state of every seventh frame of one scripted stage, its
+// drawing and its sounds. Any change to the game's arithmetic, drawing order
+// or sound cues changes it.
+constexpr uint64_t kStageHash = 0x56435261fc787870ull;
 
 // Sweeps the fighter across its box and taps Space every six frames.
 void ScriptKeys(int frame) {
@@ -57,37 +34,29 @@ void ScriptKeys(int frame) {
   if (frame % 6 == 3) HoldKey(VK_SPACE, false);
 }
 
-template <class T>
-void Mix(uint64_t& h, const T& value) {
-  const unsigned char* p = reinterpret_cast<const unsigned char*>(&value);
-  for (size_t i = 0; i < sizeof value; ++i) h = (h ^ p[i]) * 1099511628211ull;
-}
-
-uint64_t StateHash() {
-  uint64_t h = 1469598103934665603ull;
-  Mix(h, g_shots);
-  Mix(h, g_enemies);
-  Mix(h, g_debris);
-  Mix(h, g_hitFlashes);
-  Mix(h, g_playerX);
-  Mix(h, g_playerY);
-  Mix(h, g_podX);
-  Mix(h, g_podY);
-  Mix(h, g_stageClock);
-  Mix(h, g_frameTicks);
-  Mix(h, g_scrollA);
-  Mix(h, g_scrollB);
-  Mix(h, g_score);
-  Mix(h, g_hitCount);
-  Mix(h, g_randState);
-  Mix(h, g_missiles);
-  Mix(h, g_fanBullets);
-  Mix(h, g_ringBullets);
-  Mix(h, g_spiralBullets);
-  Mix(h, g_spiralCounters);
-  Mix(h, g_enemyLasers);
-  Mix(h, g_podLasers);
-  return h;
+void MixState(support::Hash& h) {
+  h.Add(g_shots);
+  h.Add(g_enemies);
+  h.Add(g_debris);
+  h.Add(g_hitFlashes);
+  h.Add(g_playerX);
+  h.Add(g_playerY);
+  h.Add(g_podX);
+  h.Add(g_podY);
+  h.Add(g_stageClock);
+  h.Add(g_frameTicks);
+  h.Add(g_scrollA);
+  h.Add(g_scrollB);
+  h.Add(g_score);
+  h.Add(g_hitCount);
+  h.Add(g_randState);
+  h.Add(g_missiles);
+  h.Add(g_fanBullets);
+  h.Add(g_ringBullets);
+  h.Add(g_spiralBullets);
+  h.Add(g_spiralCounters);
+  h.Add(g_enemyLasers);
+  h.Add(g_podLasers);
 }
 
 // Generator draws between two states, up to a bound.
@@ -232,39 +201,34 @@ int FireInFlight() {
   return bits;
 }
 
-struct RunSummary {
-  uint64_t hash;
-  int fireSeen;
-  long bursts;
-  int hitSounds;
-  int musicCues;
-  int straySoundCalls;
+struct Checked {
+  long bursts = 0;
+  int fireSeen = 0;
+  int musicCues = 0;
 };
 
-RunSummary RunStage(bool checkEveryFrame) {
-  ResetWholeGame();
-  RunSummary summary{0, 0, 0, 0, 0, 0};
-  for (int f = 0; f < kStageFrames; ++f) {
-    ScriptKeys(f);
-    int aliveBefore[ENEMY_COUNT];
-    float yBefore[ENEMY_COUNT];
+// A pass that checks every frame: invariants, and that each burst scores and
+// draws from the generator exactly once.
+support::StageRun CheckedRun(Checked& out) {
+  int aliveBefore[ENEMY_COUNT];
+  float yBefore[ENEMY_COUNT];
+  float scoreBefore = 0.0f;
+  uint32_t randBefore = 0;
+  support::StageHooks hooks;
+  hooks.keys = ScriptKeys;
+  hooks.mixState = MixState;
+  hooks.before = [&](int) {
     for (int k = 0; k < ENEMY_COUNT; ++k) {
       aliveBefore[k] = g_enemies[k].alive;
       yBefore[k] = g_enemies[k].y;
     }
-    const float scoreBefore = g_score;
-    const uint32_t randBefore = g_randState;
-    ClearSounds();
-    RunPaintFrame();
-    summary.hitSounds += SoundsNamed(L"hit");
-    summary.musicCues += SoundsNamed(L"bgm001") + SoundsNamed(L"bgm002") + SoundsNamed(L"bgm003");
-    summary.straySoundCalls += StraySoundCalls();
-    if (!checkEveryFrame) continue;
+    scoreBefore = g_score;
+    randBefore = g_randState;
+  };
+  hooks.after = [&](int) -> std::string {
+    out.musicCues += SoundsNamed(L"bgm001") + SoundsNamed(L"bgm002") + SoundsNamed(L"bgm003");
     const std::string fault = CheckInvariants();
-    if (!fault.empty()) {
-      ADD_FAILURE() << "frame " << f << ": " << fault;
-      return summary;
-    }
+    if (!fault.empty()) return fault;
     // A present enemy that is gone after the frame either burst or fell past
     // the bottom; no shot reaches below y 1100, so those above it burst.
     float expectedScore = scoreBefore;
@@ -276,57 +240,35 @@ RunSummary RunStage(bool checkEveryFrame) {
       }
     }
     if (g_score != expectedScore || DrawsBetween(randBefore, g_randState, 48 * 821) != 821 * bursts) {
-      ADD_FAILURE() << "frame " << f << ": score " << g_score << " expected " << expectedScore << " after "
-                    << bursts << " bursts";
-      return summary;
+      return "score " + std::to_string(g_score) + " expected " + std::to_string(expectedScore) + " after " +
+             std::to_string(bursts) + " bursts";
     }
-    summary.bursts += bursts;
-    summary.fireSeen |= FireInFlight();
-  }
-  summary.hash = StateHash();
-  return summary;
+    out.bursts += bursts;
+    out.fireSeen |= FireInFlight();
+    return "";
+  };
+  return support::RunStage(hooks);
 }
 
 TEST(FullStage, ScriptedPlayKeepsEveryInvariantAndReplaysIdentically) {
-  const RunSummary first = RunStage(true);
+  Checked checked;
+  const support::StageRun first = CheckedRun(checked);
   ASSERT_FALSE(HasFailure());
+  EXPECT_EQ(first.hash, kStageHash);
   EXPECT_EQ(g_stageClock, 0.0f);
   EXPECT_EQ(g_frameTicks, static_cast<uint32_t>(kStageFrames));
-  EXPECT_GT(first.bursts, 20);
-  EXPECT_GE(first.hitSounds, first.bursts);
+  EXPECT_GT(checked.bursts, 20);
+  EXPECT_GE(first.hitSounds, checked.bursts);
   EXPECT_EQ(static_cast<uint32_t>(first.hitSounds), g_hitCount);
-  EXPECT_EQ(first.musicCues, 6);
+  EXPECT_EQ(checked.musicCues, 6);
   EXPECT_EQ(first.straySoundCalls, 0);
-  EXPECT_EQ(first.fireSeen, 63) << "every kind of enemy fire flies at some point of the stage";
+  EXPECT_EQ(checked.fireSeen, 63) << "every kind of enemy fire flies at some point of the stage";
 
-  const RunSummary second = RunStage(false);
+  // The replay runs on a warm recorder: none of its frames may allocate.
+  const support::StageRun second = support::RunStage({ScriptKeys, MixState, nullptr, nullptr});
   EXPECT_EQ(second.hash, first.hash);
   EXPECT_EQ(second.hitSounds, first.hitSounds);
-}
-
-TEST(FullStage, AFrameAllocatesNothing) {
-  ResetWholeGame();
-  for (int f = 0; f < 200; ++f) {
-    ScriptKeys(f);
-    RunPaintFrame();
-  }
-  long worst = 0;
-  int frameOfWorst = -1;
-  for (int f = 200; f < kStageFrames; ++f) {
-    ScriptKeys(f);
-    Recorder& r = TheRecorder();
-    r.BeginFrame();
-    g_allocations = 0;
-    g_countAllocations = true;
-    RenderFrame(r.target);
-    g_countAllocations = false;
-    r.EndFrame();
-    if (g_allocations > worst) {
-      worst = g_allocations;
-      frameOfWorst = f;
-    }
-  }
-  EXPECT_EQ(worst, 0) << "first at frame " << frameOfWorst;
+  EXPECT_EQ(second.worstAllocations, 0u) << "first at frame " << second.frameOfWorst;
 }
 
 // Each music cue is a play from the start by name, inside the frame.
@@ -334,12 +276,11 @@ TEST(FullStage, AMusicCueAllocatesNothing) {
   for (float clock : {10.0f, 2500.0f, 5000.0f}) {
     ResetWholeGame();
     g_stageClock = clock;
-    g_allocations = 0;
-    g_countAllocations = true;
+    const uint64_t before = support::AllocationsSoFar();
     PlayMusicCues();
-    g_countAllocations = false;
+    const uint64_t made = support::AllocationsSoFar() - before;
     EXPECT_EQ(Sounds().count, 1) << "clock " << clock;
-    EXPECT_EQ(g_allocations, 0) << "clock " << clock;
+    EXPECT_EQ(made, 0u) << "clock " << clock;
   }
 }
 

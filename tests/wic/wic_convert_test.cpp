@@ -4,47 +4,14 @@
 
 #include <cmath>
 
+#include "memory_source.h"
 #include "png_fixture.h"
 #include "wic_test_util.h"
 
 namespace vxtest {
 namespace {
 
-// A source that is not one of ours: fixed bytes in a stated format.
-class MemorySource : public VxComObject<IWICBitmapSource> {
- public:
-  MemorySource(GUID format, UINT w, UINT h, UINT bpp, std::vector<uint8_t> bytes)
-      : format_(format), w_(w), h_(h), bpp_(bpp), bytes_(std::move(bytes)) {}
-  HRESULT STDMETHODCALLTYPE GetSize(UINT* w, UINT* h) override {
-    *w = w_, *h = h_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetPixelFormat(WICPixelFormatGUID* f) override {
-    *f = format_;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetResolution(double* x, double* y) override {
-    *x = *y = 72.0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE CopyPalette(IWICPalette*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE CopyPixels(const WICRect* r, UINT stride, UINT size, BYTE* buf) override {
-    WICRect a = r ? *r : WICRect{0, 0, INT(w_), INT(h_)};
-    if (a.X < 0 || a.Y < 0 || UINT(a.X + a.Width) > w_ || UINT(a.Y + a.Height) > h_) return E_INVALIDARG;
-    if (size < stride * UINT(a.Height - 1) + UINT(a.Width) * bpp_) return WINCODEC_ERR_INSUFFICIENTBUFFER;
-    for (INT y = 0; y < a.Height; ++y) {
-      std::memcpy(buf + y * stride, &bytes_[((a.Y + y) * w_ + a.X) * bpp_], a.Width * bpp_);
-    }
-    ++copies;
-    return S_OK;
-  }
-  int copies = 0;
-
- private:
-  GUID format_;
-  UINT w_, h_, bpp_;
-  std::vector<uint8_t> bytes_;
-};
+using support::MemorySource;
 
 IWICFormatConverter* NewConverter(WicTest& wic) {
   IWICFormatConverter* c = nullptr;
@@ -63,7 +30,7 @@ TEST(WicConvert, PremultipliesEveryValueWithRounding) {
   for (int a = 0; a < 256; ++a) {
     for (int c = 0; c < 256; ++c) rgba.insert(rgba.end(), {uint8_t(c), uint8_t(255 - c), uint8_t(c / 2), uint8_t(a)});
   }
-  MemorySource* src = new MemorySource(GUID_WICPixelFormat32bppRGBA, 256, 256, 4, rgba);
+  MemorySource* src = new MemorySource(256, 256, rgba, GUID_WICPixelFormat32bppRGBA, 72.0);
   Image img;
   ASSERT_EQ(wic.ToPbgra(src, &img), S_OK);
   int wrong = 0;
@@ -77,7 +44,7 @@ TEST(WicConvert, PremultipliesEveryValueWithRounding) {
 
   // Premultiplied in, straight out: opaque pixels come back unchanged and a
   // premultiplied value never exceeds its alpha after the round trip.
-  MemorySource* pm = new MemorySource(GUID_WICPixelFormat32bppPBGRA, 256, 256, 4, img.bgra);
+  MemorySource* pm = new MemorySource(256, 256, img.bgra, GUID_WICPixelFormat32bppPBGRA, 72.0);
   IWICFormatConverter* conv = NewConverter(wic);
   ASSERT_EQ(Init(conv, pm, GUID_WICPixelFormat32bppBGRA), S_OK);
   std::vector<uint8_t> straight(img.bgra.size());
@@ -95,8 +62,8 @@ TEST(WicConvert, PremultipliesEveryValueWithRounding) {
 
 TEST(WicConvert, StatesAndUnsupportedFormats) {
   WicTest wic;
-  MemorySource* src = new MemorySource(GUID_WICPixelFormat24bppRGB, 2, 1, 3, {1, 2, 3, 4, 5, 6});
-  MemorySource* indexed = new MemorySource(GUID_WICPixelFormat8bppIndexed, 2, 1, 1, {0, 1});
+  MemorySource* src = new MemorySource(2, 1, {1, 2, 3, 4, 5, 6}, GUID_WICPixelFormat24bppRGB, 72.0);
+  MemorySource* indexed = new MemorySource(2, 1, {0, 1}, GUID_WICPixelFormat8bppIndexed, 72.0);
 
   IWICFormatConverter* conv = NewConverter(wic);
   UINT w, h;

@@ -7,9 +7,9 @@ namespace {
 thread_local uint64_t t_allocations = 0;
 }
 
-namespace d2dtest {
+namespace support {
 uint64_t AllocationsSoFar() { return t_allocations; }
-}  // namespace d2dtest
+}  // namespace support
 
 void* operator new(std::size_t size) {
   ++t_allocations;
