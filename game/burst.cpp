@@ -45,15 +45,6 @@ void RemoveEnemy(Enemy& e) {
   e.heading = 0.0f;
 }
 
-void ParkDebris(int slot, int n) {
-  g_debris.x[slot][n] = PARK_X;
-  g_debris.y[slot][n] = PARK_Y;
-  g_debris.vx[slot][n] = 0.0f;
-  g_debris.vy[slot][n] = 0.0f;
-  g_debris.active[slot][n] = 0.0f;
-  g_debris.age[slot][n] = 0.0f;
-}
-
 // Left operand drawn first: the order of the calls is part of the result.
 int RandDifference(int modulus) {
   const int left = GameRand() % modulus;

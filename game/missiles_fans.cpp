@@ -47,13 +47,6 @@ void DrawStreak(ID2D1RenderTarget* renderTarget, const Streak& s, float x, float
   DrawGlowLine(renderTarget, s.color, D2D1::Point2F(x + s.dx0, y + s.dy0), D2D1::Point2F(x + s.dx1, y + s.dy1));
 }
 
-template <int N>
-void Park(BulletPlanes<N>& set, int i, int n) {
-  set.x[i][n] = PARK_X;
-  set.y[i][n] = PARK_Y;
-  set.active[i][n] = 0.0f;
-}
-
 void StepMissile(ID2D1RenderTarget* renderTarget, int i) {
   const Enemy& e = g_enemies[i];
   if (e.alive > 0 && e.y >= kMissileLaunchY && g_missiles.active[i] == 0.0f) {
@@ -66,11 +59,7 @@ void StepMissile(ID2D1RenderTarget* renderTarget, int i) {
     for (int s = 0; s < streaks; ++s) DrawStreak(renderTarget, kMissileStreaks[s], g_missiles.x[i], g_missiles.y[i]);
     g_missiles.y[i] += kMissileFall;  // it never follows its enemy sideways
   }
-  if (g_missiles.y[i] >= kBottom) {
-    g_missiles.x[i] = PARK_X;
-    g_missiles.y[i] = PARK_Y;
-    g_missiles.active[i] = 0.0f;
-  }
+  if (g_missiles.y[i] >= kBottom) ParkMissile(i);
 }
 
 void StepFanEntry(ID2D1RenderTarget* renderTarget, int s, int i, int n) {
@@ -90,7 +79,7 @@ void StepFanEntry(ID2D1RenderTarget* renderTarget, int s, int i, int n) {
   }
   // Only y parks a fan bullet: one that leaves at a side flies on unseen.
   const bool down = kind.yFactor > 0;
-  if (down ? set.y[i][n] >= kBottom : set.y[i][n] <= kTopPark) Park(set, i, n);
+  if (down ? set.y[i][n] >= kBottom : set.y[i][n] <= kTopPark) ParkBullet(set, i, n);
 }
 
 void StepFanSets(ID2D1RenderTarget* renderTarget, int firstSet, int lastSet) {

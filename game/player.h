@@ -1,5 +1,5 @@
 // The player's side of the frame: the fighter, its four pods and the five
-// guns' shots. Steps 3 to 6 of every edition's frame.
+// guns' shots, which every edition runs right after the background.
 #pragma once
 
 #include <d2d1.h>

@@ -30,13 +30,6 @@ bool Present(const Enemy& e) { return e.alive > 0; }
 
 bool OutOfField(float x, float y) { return x <= -400.0f || x >= 1000.0f || y <= -400.0f || y >= 1168.0f; }
 
-template <int N>
-void Park(BulletPlanes<N>& set, int i, int j) {
-  set.x[i][j] = PARK_X;
-  set.y[i][j] = PARK_Y;
-  set.active[i][j] = 0.0f;
-}
-
 // The step is formed in double and only then narrowed; the sum is in float.
 void Advance(float& coordinate, double direction, double speed) {
   coordinate += static_cast<float>(direction * speed);
@@ -86,7 +79,7 @@ void StepRingEntry(ID2D1RenderTarget* renderTarget, int s, int i, int j) {
     Advance(set.x[i][j], kRingDirections[j].cosine, kind.speed);
     Advance(set.y[i][j], kRingDirections[j].sine, kind.speed);
   }
-  if (OutOfField(set.x[i][j], set.y[i][j])) Park(set, i, j);
+  if (OutOfField(set.x[i][j], set.y[i][j])) ParkBullet(set, i, j);
 }
 
 void StepSpiralEntry(ID2D1RenderTarget* renderTarget, int stream, int i, int j) {
@@ -98,7 +91,7 @@ void StepSpiralEntry(ID2D1RenderTarget* renderTarget, int stream, int i, int j) 
     Advance(set.x[i][j], stream == 0 ? cosine : -cosine, kSpiralSpeed);
     Advance(set.y[i][j], kSpiralDirections[j].sine, kSpiralSpeed);
   }
-  if (OutOfField(set.x[i][j], set.y[i][j])) Park(set, i, j);
+  if (OutOfField(set.x[i][j], set.y[i][j])) ParkBullet(set, i, j);
 }
 
 }  // namespace

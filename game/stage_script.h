@@ -1,5 +1,6 @@
-// The stage script: everything tied to the stage clock alone. Steps 1, 2 and
-// 16 to 18 of every edition's frame.
+// The stage script: everything tied to the stage clock alone. The frame
+// opens with its tick and the scrolling background, and closes with the
+// music cues, the closing texts and the pictures around the clock's advance.
 #pragma once
 
 #include <d2d1.h>

@@ -34,13 +34,6 @@ void ClearShotTable(Shot* table) {
   }
 }
 
-template <int N>
-void ParkBullet(BulletPlanes<N>& set, int slot, int n) {
-  set.x[slot][n] = PARK_X;
-  set.y[slot][n] = PARK_Y;
-  set.active[slot][n] = 0.0f;
-}
-
 void ParkLaser(CurlLaser& laser) {
   for (int j = 0; j < LASER_SEGMENTS; ++j) {
     laser.segX[j] = PARK_X;
@@ -58,6 +51,21 @@ void ParkLaser(CurlLaser& laser) {
 }
 
 }  // namespace
+
+void ParkMissile(int slot) {
+  g_missiles.x[slot] = PARK_X;
+  g_missiles.y[slot] = PARK_Y;
+  g_missiles.active[slot] = 0.0f;
+}
+
+void ParkDebris(int slot, int n) {
+  g_debris.x[slot][n] = PARK_X;
+  g_debris.y[slot][n] = PARK_Y;
+  g_debris.vx[slot][n] = 0.0f;
+  g_debris.vy[slot][n] = 0.0f;
+  g_debris.active[slot][n] = 0.0f;
+  g_debris.age[slot][n] = 0.0f;
+}
 
 void InitGameTables(CurlLaser* playerLasers, int playerLaserCount) {
   g_playerX = 300.0f;
@@ -80,9 +88,7 @@ void InitGameTables(CurlLaser* playerLasers, int playerLaserCount) {
     e.alive = 0;
     e.hit = 0.0f;
     e.deathTimer = 0.0f;
-    g_missiles.x[i] = PARK_X;
-    g_missiles.y[i] = PARK_Y;
-    g_missiles.active[i] = 0.0f;
+    ParkMissile(i);
   }
   for (int i = 0; i < ENEMY_COUNT; ++i) {
     for (int n = 0; n < FAN_BULLETS; ++n) {
@@ -99,14 +105,7 @@ void InitGameTables(CurlLaser* playerLasers, int playerLaserCount) {
   for (int i = 0; i < ENEMY_COUNT; ++i) ParkLaser(g_enemyLasers[i]);
   for (int i = 0; i < playerLaserCount; ++i) ParkLaser(playerLasers[i]);
   for (int i = 0; i < ENEMY_COUNT; ++i) {
-    for (int n = 0; n < DEBRIS_PER_ENEMY; ++n) {
-      g_debris.x[i][n] = PARK_X;
-      g_debris.y[i][n] = PARK_Y;
-      g_debris.vx[i][n] = 0.0f;
-      g_debris.vy[i][n] = 0.0f;
-      g_debris.active[i][n] = 0.0f;
-      g_debris.age[i][n] = 0.0f;
-    }
+    for (int n = 0; n < DEBRIS_PER_ENEMY; ++n) ParkDebris(i, n);
   }
   g_stageClock = 0.0f;
 }

@@ -101,6 +101,16 @@ extern float g_score;
 extern uint32_t g_hitCount;      // nothing reads it
 extern const float g_pi;         // 3.14, deliberately coarse: the enemies' loops depend on it
 
+// A free entry: parked, its other fields 0.
+template <int N>
+void ParkBullet(BulletPlanes<N>& set, int slot, int n) {
+  set.x[slot][n] = PARK_X;
+  set.y[slot][n] = PARK_Y;
+  set.active[slot][n] = 0.0f;
+}
+void ParkMissile(int slot);
+void ParkDebris(int slot, int n);
+
 // Every table back to its initial state. The player's laser table differs
 // between the editions (four pod lasers, or one homing laser per enemy), so
 // each edition's InitGameState passes its own. The enemies' motionTimer and

@@ -105,7 +105,8 @@ bool SaveCommands(const char* path, const std::vector<vxtest::Command>& commands
 }  // namespace
 
 int main(int argc, char** argv) {
-  const char* out = argc > 1 ? argv[1] : "bench_game_worst_frame.txt";
+  // By default into the build tree, never into the folder it is run from.
+  const char* out = argc > 1 ? argv[1] : VX_BENCH_OUT_DIR "/bench_game_worst_frame.txt";
   char outPath[4096];
   if (out[0] == '/') {
     std::snprintf(outPath, sizeof outPath, "%s", out);

@@ -47,8 +47,8 @@ class VxComObject : public Primary {
   std::atomic<ULONG> refs_{1};
 };
 
-// Releases what it holds; for the platform's own code only (the game keeps
-// raw pointers, as its conventions ask).
+// Releases what it holds; for the platform's own code only (the game holds
+// its COM objects in plain global pointers and releases them by hand).
 template <class T> class VxRef {
  public:
   VxRef() = default;

@@ -264,11 +264,7 @@ TEST(FullStage, ScriptedPlayKeepsEveryInvariantAndReplaysIdentically) {
   EXPECT_EQ(first.straySoundCalls, 0);
   EXPECT_EQ(checked.fireSeen, 63) << "every kind of enemy fire flies at some point of the stage";
 
-  // The replay runs on a warm recorder: none of its frames may allocate.
-  const support::StageRun second = support::RunStage({ScriptKeys, MixState, nullptr, nullptr});
-  EXPECT_EQ(second.hash, first.hash);
-  EXPECT_EQ(second.hitSounds, first.hitSounds);
-  EXPECT_EQ(second.worstAllocations, 0u) << "first at frame " << second.frameOfWorst;
+  support::ExpectIdenticalReplay(first, ScriptKeys, MixState);
 }
 
 // Each music cue is a play from the start by name, inside the frame.

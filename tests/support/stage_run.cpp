@@ -126,4 +126,11 @@ StageRun RunStage(const StageHooks& hooks) {
   return run;
 }
 
+void ExpectIdenticalReplay(const StageRun& first, void (*keys)(int frame), void (*mixState)(Hash& h)) {
+  const StageRun second = RunStage({keys, mixState, nullptr, nullptr});
+  EXPECT_EQ(second.hash, first.hash);
+  EXPECT_EQ(second.hitSounds, first.hitSounds);
+  EXPECT_EQ(second.worstAllocations, 0u) << "first at frame " << second.frameOfWorst;
+}
+
 }  // namespace support

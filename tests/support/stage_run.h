@@ -59,4 +59,8 @@ struct StageRun {
 // failure and ends the pass.
 StageRun RunStage(const StageHooks& hooks);
 
+// A second pass without checks, on a warm recorder: the same hash and sounds
+// as the first, and not one frame that allocates.
+void ExpectIdenticalReplay(const StageRun& first, void (*keys)(int frame), void (*mixState)(Hash& h));
+
 }  // namespace support

@@ -23,30 +23,30 @@ void Chunk(std::vector<uint8_t>& out, const char type[4], const std::vector<uint
   Put32(out, uint32_t(crc));
 }
 
-uint32_t BitsPerPixel(const PngSpec& s) {
+uint32_t BitsPerPixel(const PngDesc& s) {
   static const int channels[] = {1, 0, 3, 1, 2, 0, 4};
   return uint32_t(channels[s.colorType <= 6 ? s.colorType : 1]) * s.bitDepth;
 }
 
 }  // namespace
 
-std::vector<uint8_t> EncodePng(const PngSpec& spec) {
+std::vector<uint8_t> EncodePng(const PngDesc& desc) {
   std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
   std::vector<uint8_t> ihdr;
-  Put32(ihdr, spec.width);
-  Put32(ihdr, spec.height);
-  ihdr.insert(ihdr.end(), {spec.bitDepth, spec.colorType, 0, 0, 0});
+  Put32(ihdr, desc.width);
+  Put32(ihdr, desc.height);
+  ihdr.insert(ihdr.end(), {desc.bitDepth, desc.colorType, 0, 0, 0});
   Chunk(out, "IHDR", ihdr);
-  if (!spec.palette.empty()) Chunk(out, "PLTE", spec.palette);
-  if (!spec.trns.empty()) Chunk(out, "tRNS", spec.trns);
+  if (!desc.palette.empty()) Chunk(out, "PLTE", desc.palette);
+  if (!desc.trns.empty()) Chunk(out, "tRNS", desc.trns);
 
   // Filter type 0 on every row.
-  size_t rowBytes = (size_t(spec.width) * BitsPerPixel(spec) + 7) / 8;
+  size_t rowBytes = (size_t(desc.width) * BitsPerPixel(desc) + 7) / 8;
   std::vector<uint8_t> raw;
-  for (uint32_t y = 0; y < spec.height; ++y) {
+  for (uint32_t y = 0; y < desc.height; ++y) {
     raw.push_back(0);
     size_t at = y * rowBytes;
-    for (size_t i = 0; i < rowBytes; ++i) raw.push_back(at + i < spec.rows.size() ? spec.rows[at + i] : 0);
+    for (size_t i = 0; i < rowBytes; ++i) raw.push_back(at + i < desc.rows.size() ? desc.rows[at + i] : 0);
   }
   uLongf packedSize = compressBound(uLong(raw.size()));
   std::vector<uint8_t> packed(packedSize);
@@ -58,11 +58,11 @@ std::vector<uint8_t> EncodePng(const PngSpec& spec) {
 }
 
 std::vector<uint8_t> PngHeaderOnly(uint32_t width, uint32_t height) {
-  PngSpec spec;
-  spec.width = 1;
-  spec.height = 1;
-  spec.rows = {0, 0, 0, 0};
-  std::vector<uint8_t> bytes = EncodePng(spec);
+  PngDesc desc;
+  desc.width = 1;
+  desc.height = 1;
+  desc.rows = {0, 0, 0, 0};
+  std::vector<uint8_t> bytes = EncodePng(desc);
   // Patch the claimed size into IHDR and fix its CRC, so only the size is wrong.
   for (int i = 0; i < 4; ++i) {
     bytes[16 + i] = uint8_t(width >> (24 - 8 * i));

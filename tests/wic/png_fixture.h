@@ -7,7 +7,7 @@
 
 namespace vxtest {
 
-struct PngSpec {
+struct PngDesc {
   uint32_t width = 0, height = 0;
   uint8_t bitDepth = 8;
   uint8_t colorType = 6;          // 0 grey, 2 RGB, 3 palette, 4 grey+alpha, 6 RGBA
@@ -17,7 +17,7 @@ struct PngSpec {
 };
 
 // The whole file; the IHDR fields are written as given, unchecked.
-std::vector<uint8_t> EncodePng(const PngSpec& spec);
+std::vector<uint8_t> EncodePng(const PngDesc& desc);
 
 // A PNG whose IHDR claims width x height but carries only a tiny IDAT.
 std::vector<uint8_t> PngHeaderOnly(uint32_t width, uint32_t height);

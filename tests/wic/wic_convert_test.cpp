@@ -105,7 +105,7 @@ TEST(WicConvert, StatesAndUnsupportedFormats) {
 TEST(WicConvert, CopyPixelsChecksRectStrideAndBuffer) {
   WicTest wic;
   const UINT W = 5, H = 4;
-  PngSpec s;
+  PngDesc s;
   s.width = W;
   s.height = H;
   s.colorType = 6;

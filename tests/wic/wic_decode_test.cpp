@@ -22,7 +22,7 @@ constexpr UINT kW = 3, kH = 2;
 
 struct DecodeCase {
   const char* name;
-  PngSpec png;
+  PngDesc png;
   std::vector<Rgba> expect;  // straight colour, row by row
   GUID frameFormat;
 };
@@ -33,9 +33,9 @@ std::vector<uint8_t> Doubled(std::initializer_list<uint8_t> bytes) {
   return out;
 }
 
-PngSpec Spec(uint8_t colorType, uint8_t depth, std::vector<uint8_t> rows, std::vector<uint8_t> palette = {},
+PngDesc Desc(uint8_t colorType, uint8_t depth, std::vector<uint8_t> rows, std::vector<uint8_t> palette = {},
              std::vector<uint8_t> trns = {}) {
-  PngSpec s;
+  PngDesc s;
   s.width = kW;
   s.height = kH;
   s.colorType = colorType;
@@ -73,30 +73,30 @@ std::vector<DecodeCase> Cases() {
   std::vector<uint8_t> rgbRows = {1, 2, 3, 250, 128, 0, 0, 0, 255, 255, 255, 255, 17, 34, 51, 0, 0, 0};
 
   return {
-      {"grey8", Spec(0, 8, {0, 1, 127, 128, 254, 255}), grey({0, 1, 127, 128, 254, 255}),
+      {"grey8", Desc(0, 8, {0, 1, 127, 128, 254, 255}), grey({0, 1, 127, 128, 254, 255}),
        GUID_WICPixelFormat8bppGray},
-      {"grey4", Spec(0, 4, {0x01, 0x70, 0x8E, 0xF0}), grey({0, 17, 119, 136, 238, 255}),
+      {"grey4", Desc(0, 4, {0x01, 0x70, 0x8E, 0xF0}), grey({0, 17, 119, 136, 238, 255}),
        GUID_WICPixelFormat8bppGray},
-      {"grey16", Spec(0, 16, Doubled({0, 0x12, 0x80, 0xFE, 0xFF, 0x01})), grey({0, 0x12, 0x80, 0xFE, 0xFF, 0x01}),
+      {"grey16", Desc(0, 16, Doubled({0, 0x12, 0x80, 0xFE, 0xFF, 0x01})), grey({0, 0x12, 0x80, 0xFE, 0xFF, 0x01}),
        GUID_WICPixelFormat8bppGray},
-      {"grey8 with a transparent level", Spec(0, 8, {10, 200, 10, 0, 255, 200}, {}, {0, 200}),
+      {"grey8 with a transparent level", Desc(0, 8, {10, 200, 10, 0, 255, 200}, {}, {0, 200}),
        grey({10, 200, 10, 0, 255, 200}, {255, 0, 255, 255, 255, 0}), GUID_WICPixelFormat32bppBGRA},
-      {"grey+alpha", Spec(4, 8, {255, 0, 255, 1, 255, 128, 100, 255, 7, 200, 0, 0}),
+      {"grey+alpha", Desc(4, 8, {255, 0, 255, 1, 255, 128, 100, 255, 7, 200, 0, 0}),
        grey({255, 255, 255, 100, 7, 0}, {0, 1, 128, 255, 200, 0}), GUID_WICPixelFormat32bppBGRA},
-      {"grey+alpha 16", Spec(4, 16, Doubled({255, 0, 255, 1, 255, 128, 100, 255, 7, 200, 0, 0})),
+      {"grey+alpha 16", Desc(4, 16, Doubled({255, 0, 255, 1, 255, 128, 100, 255, 7, 200, 0, 0})),
        grey({255, 255, 255, 100, 7, 0}, {0, 1, 128, 255, 200, 0}), GUID_WICPixelFormat32bppBGRA},
-      {"rgb", Spec(2, 8, rgbRows), rgbPixels, GUID_WICPixelFormat24bppRGB},
-      {"rgb 16", Spec(2, 16, Doubled({1, 2, 3, 250, 128, 0, 0, 0, 255, 255, 255, 255, 17, 34, 51, 0, 0, 0})),
+      {"rgb", Desc(2, 8, rgbRows), rgbPixels, GUID_WICPixelFormat24bppRGB},
+      {"rgb 16", Desc(2, 16, Doubled({1, 2, 3, 250, 128, 0, 0, 0, 255, 255, 255, 255, 17, 34, 51, 0, 0, 0})),
        rgbPixels, GUID_WICPixelFormat24bppRGB},
-      {"rgb with a colour key", Spec(2, 8, rgbRows, {}, {0, 17, 0, 34, 0, 51}), rgbKeyed,
+      {"rgb with a colour key", Desc(2, 8, rgbRows, {}, {0, 17, 0, 34, 0, 51}), rgbKeyed,
        GUID_WICPixelFormat32bppBGRA},
-      {"rgba", Spec(6, 8, rgbaRows), rgbaPixels, GUID_WICPixelFormat32bppBGRA},
-      {"rgba 16", Spec(6, 16, rgba16Rows), rgbaPixels, GUID_WICPixelFormat32bppBGRA},
-      {"palette", Spec(3, 8, {0, 1, 2, 3, 2, 1}, pal), palPixels, GUID_WICPixelFormat32bppBGRA},
-      {"palette 2-bit", Spec(3, 2, {0x18, 0xE4}, pal), palPixels, GUID_WICPixelFormat32bppBGRA},
-      {"palette, one clear entry", Spec(3, 8, {0, 1, 2, 3, 2, 1}, pal, {0}), palOneClear,
+      {"rgba", Desc(6, 8, rgbaRows), rgbaPixels, GUID_WICPixelFormat32bppBGRA},
+      {"rgba 16", Desc(6, 16, rgba16Rows), rgbaPixels, GUID_WICPixelFormat32bppBGRA},
+      {"palette", Desc(3, 8, {0, 1, 2, 3, 2, 1}, pal), palPixels, GUID_WICPixelFormat32bppBGRA},
+      {"palette 2-bit", Desc(3, 2, {0x18, 0xE4}, pal), palPixels, GUID_WICPixelFormat32bppBGRA},
+      {"palette, one clear entry", Desc(3, 8, {0, 1, 2, 3, 2, 1}, pal, {0}), palOneClear,
        GUID_WICPixelFormat32bppBGRA},
-      {"palette, partial alpha", Spec(3, 8, {0, 1, 2, 3, 2, 1}, pal, {255, 128, 0}), palPartial,
+      {"palette, partial alpha", Desc(3, 8, {0, 1, 2, 3, 2, 1}, pal, {255, 128, 0}), palPartial,
        GUID_WICPixelFormat32bppBGRA},
   };
 }
@@ -195,7 +195,7 @@ TEST(WicDecode, BmpAndJpegDecodeToo) {
 TEST(WicDecode, WindowsStylePathsResolveRelativeToWorkingDirectory) {
   WicTest wic;
   std::string dir = FixtureDir("paths");
-  ASSERT_TRUE(WriteFileBytes(dir + "\xE7\x94\xBB\xE5\x83\x8F.png", EncodePng(Spec(0, 8, {1, 2, 3, 4, 5, 6}))));
+  ASSERT_TRUE(WriteFileBytes(dir + "\xE7\x94\xBB\xE5\x83\x8F.png", EncodePng(Desc(0, 8, {1, 2, 3, 4, 5, 6}))));
   std::wstring wide = L"fixtures\\paths\\\u753B\u50CF.png";
   IWICBitmapDecoder* decoder = nullptr;
   ASSERT_EQ(wic.factory()->CreateDecoderFromFilename(wide.c_str(), nullptr, GENERIC_READ,
@@ -207,7 +207,7 @@ TEST(WicDecode, WindowsStylePathsResolveRelativeToWorkingDirectory) {
 TEST(WicDecode, FrameOutlivesItsDecoder) {
   WicTest wic;
   std::string path = FixtureDir("lifetime") + "img.png";
-  ASSERT_TRUE(WriteFileBytes(path, EncodePng(Spec(2, 8, std::vector<uint8_t>(18, 77)))));
+  ASSERT_TRUE(WriteFileBytes(path, EncodePng(Desc(2, 8, std::vector<uint8_t>(18, 77)))));
   IWICBitmapDecoder* decoder = nullptr;
   ASSERT_EQ(wic.Decode(path, &decoder), S_OK);
   UINT count = 0;
@@ -263,7 +263,7 @@ TEST(WicDecode, BadFilesFailWithAnHresult) {
   std::string dir = FixtureDir("bad");
   // Noise does not compress, so its IDAT is large and truncations land inside it.
   std::mt19937 rng(7);
-  PngSpec noisy;
+  PngDesc noisy;
   noisy.width = noisy.height = 64;
   noisy.colorType = 6;
   for (int i = 0; i < 64 * 64 * 4; ++i) noisy.rows.push_back(uint8_t(rng()));
@@ -325,7 +325,7 @@ TEST(WicDecode, BadFilesFailWithAnHresult) {
 TEST(WicDecode, LargestAcceptedSideDecodes) {
   WicTest wic;
   std::string path = FixtureDir("limit") + "row.png";
-  PngSpec s;
+  PngDesc s;
   s.width = 16384;
   s.height = 1;
   s.colorType = 0;

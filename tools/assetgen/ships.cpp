@@ -16,7 +16,7 @@ struct Palette {
 
 using Half = std::vector<double>;  // right half of a mirrored outline
 
-struct ShipSpec {
+struct ShipDesc {
   Palette pal;
   Half hull;
   std::vector<Half> wings;
@@ -122,7 +122,7 @@ void Turret(cairo_t* cr, double x, double y, double r, const Palette& pal) {
   Glow(cr, x, y, r * 0.45, pal.lamp, 0.9);
 }
 
-void Engine(cairo_t* cr, double x, const ShipSpec& s) {
+void Engine(cairo_t* cr, double x, const ShipDesc& s) {
   const double w = s.engineW, y = s.engineY;
   GlowEllipse(cr, x, y + s.plume * 0.5, w * 1.4, s.plume * 0.75, s.pal.plume, 0.75);
   GlowEllipse(cr, x, y + s.plume * 0.3, w * 0.6, s.plume * 0.45, 0xFFFFFF, 0.85);
@@ -130,7 +130,7 @@ void Engine(cairo_t* cr, double x, const ShipSpec& s) {
   FillMetal(cr, y - w * 1.2, y + w * 0.1, 0x8A909A, 0x2A2E36, s.pal.edge, 1.2);
 }
 
-void DrawShip(cairo_t* cr, const Rect& cell, const ShipSpec& s) {
+void DrawShip(cairo_t* cr, const Rect& cell, const ShipDesc& s) {
   const double w = cell.right - cell.left, h = cell.bottom - cell.top, cx = w / 2;
   Rng rng(s.seed);
   EnterCell(cr, cell, 3);
@@ -257,7 +257,7 @@ Palette Pal(uint32_t light, uint32_t dark, uint32_t edge, uint32_t lamp, uint32_
 }  // namespace
 
 void DrawGunships(cairo_t* cr) {
-  ShipSpec disc;
+  ShipDesc disc;
   disc.pal = Pal(0xB8B0D8, 0x3A3458, 0x120E22, 0x7CF0FF, 0x40C0FF);
   disc.hull = {0, 50, 26, 70, 38, 150, 30, 240, 0, 250};
   disc.ringY = 150, disc.ringR = 112, disc.ringW = 30;
@@ -267,7 +267,7 @@ void DrawGunships(cairo_t* cr) {
   disc.seed = 11;
   DrawShip(cr, kGunships[0], disc);
 
-  ShipSpec twin;
+  ShipDesc twin;
   twin.pal = Pal(0x9FE0C0, 0x1E4A3C, 0x081A14, 0xB0FF70, 0x60FFB0);
   twin.hull = {0, 80, 26, 110, 30, 190, 18, 215, 0, 220};
   twin.sideOffset = 72;
@@ -279,7 +279,7 @@ void DrawGunships(cairo_t* cr) {
   twin.seed = 12;
   DrawShip(cr, kGunships[1], twin);
 
-  ShipSpec crab;
+  ShipDesc crab;
   crab.pal = Pal(0xF0C080, 0x5A3414, 0x1E1006, 0xFFE060, 0xFF8A30);
   crab.hull = {0, 36, 36, 64, 56, 120, 128, 168, 136, 196, 96, 206, 54, 244, 0, 236};
   crab.wings = {{40, 100, 106, 26, 124, 40, 116, 70, 80, 128}};
@@ -291,9 +291,9 @@ void DrawGunships(cairo_t* cr) {
 }
 
 void DrawCapitalShips(cairo_t* cr) {
-  std::vector<ShipSpec> ships(10);
+  std::vector<ShipDesc> ships(10);
 
-  ShipSpec& lancer = ships[0];
+  ShipDesc& lancer = ships[0];
   lancer.pal = Pal(0xA8C4E8, 0x26384E, 0x0A1220, 0x8CF4FF, 0x48C8FF);
   lancer.hull = {0, 20, 10, 60, 22, 160, 30, 300, 34, 520, 40, 640, 36, 730, 0, 735};
   lancer.wings = {{28, 330, 176, 600, 180, 640, 120, 650, 34, 600}};
@@ -301,7 +301,7 @@ void DrawCapitalShips(cairo_t* cr) {
   lancer.engines = {18};
   lancer.engineY = 738, lancer.engineW = 18, lancer.plume = 48;
 
-  ShipSpec& bastion = ships[1];
+  ShipDesc& bastion = ships[1];
   bastion.pal = Pal(0xC4C8A0, 0x3C4028, 0x14160C, 0xFFD070, 0xFF9A30);
   bastion.hull = {0, 30, 40, 40, 70, 90, 90, 140, 90, 300, 110, 330, 110, 560,
                   95, 600, 95, 700, 70, 740, 0, 740};
@@ -310,7 +310,7 @@ void DrawCapitalShips(cairo_t* cr) {
   bastion.engines = {30, 72};
   bastion.engineY = 742, bastion.engineW = 22, bastion.plume = 44;
 
-  ShipSpec& trident = ships[2];
+  ShipDesc& trident = ships[2];
   trident.pal = Pal(0xF2F0F0, 0x5C5060, 0x1C1418, 0xFF6050, 0xFF4A4A);
   trident.hull = {0, 10, 14, 60, 30, 200, 40, 400, 44, 600, 34, 740, 0, 745};
   trident.sideOffset = 122;
@@ -320,7 +320,7 @@ void DrawCapitalShips(cairo_t* cr) {
   trident.engines = {0, 122};
   trident.engineY = 748, trident.engineW = 20, trident.plume = 40;
 
-  ShipSpec& manta = ships[3];
+  ShipDesc& manta = ships[3];
   manta.pal = Pal(0xD2A8E8, 0x3A1A50, 0x14081E, 0xFF80F0, 0xE050FF);
   manta.hull = {0, 40, 40, 90, 100, 200, 170, 360, 192, 470, 170, 520, 110, 560,
                 70, 650, 40, 700, 0, 690};
@@ -328,7 +328,7 @@ void DrawCapitalShips(cairo_t* cr) {
   manta.engines = {25, 55};
   manta.engineY = 700, manta.engineW = 16, manta.plume = 60;
 
-  ShipSpec& spire = ships[4];
+  ShipDesc& spire = ships[4];
   spire.pal = Pal(0xF4E0A0, 0x5A4618, 0x1E1606, 0xFFF6B0, 0xFFD040);
   spire.hull = {0, 20, 18, 80, 26, 200, 28, 600, 40, 700, 30, 750, 0, 750};
   spire.ringY = 400, spire.ringR = 160, spire.ringW = 34;
@@ -336,7 +336,7 @@ void DrawCapitalShips(cairo_t* cr) {
   spire.engines = {18};
   spire.engineY = 752, spire.engineW = 16, spire.plume = 40;
 
-  ShipSpec& carrier = ships[5];
+  ShipDesc& carrier = ships[5];
   carrier.pal = Pal(0xA0A8B0, 0x24282E, 0x0A0C0E, 0x70FF90, 0x60FFA0);
   carrier.hull = {0, 40, 60, 50, 120, 90, 142, 140, 142, 640, 120, 700, 80, 740, 0, 740};
   carrier.bays = 4;
@@ -344,7 +344,7 @@ void DrawCapitalShips(cairo_t* cr) {
   carrier.engines = {40, 100};
   carrier.engineY = 742, carrier.engineW = 22, carrier.plume = 44;
 
-  ShipSpec& hammer = ships[6];
+  ShipDesc& hammer = ships[6];
   hammer.pal = Pal(0xE88080, 0x4A1014, 0x1A0406, 0xFFB050, 0xFF5030);
   hammer.hull = {0, 40, 160, 40, 182, 70, 170, 120, 60, 150, 38, 220, 38, 640,
                  62, 700, 48, 745, 0, 745};
@@ -353,7 +353,7 @@ void DrawCapitalShips(cairo_t* cr) {
   hammer.engines = {24};
   hammer.engineY = 748, hammer.engineW = 20, hammer.plume = 44;
 
-  ShipSpec& twin = ships[7];
+  ShipDesc& twin = ships[7];
   twin.pal = Pal(0x90E0E0, 0x16404A, 0x061418, 0xA0FFFF, 0x40E8FF);
   twin.hull = {0, 200, 30, 220, 30, 600, 0, 620};
   twin.sideOffset = 100;
@@ -363,7 +363,7 @@ void DrawCapitalShips(cairo_t* cr) {
   twin.engines = {100};
   twin.engineY = 748, twin.engineW = 24, twin.plume = 44;
 
-  ShipSpec& arrow = ships[8];
+  ShipDesc& arrow = ships[8];
   arrow.pal = Pal(0xE8F4FF, 0x445A78, 0x101826, 0x9CD8FF, 0x7AB8FF);
   arrow.hull = {0, 20, 20, 80, 32, 300, 32, 720, 0, 730};
   arrow.wings = {{30, 110, 110, 250, 110, 290, 30, 220},
@@ -373,7 +373,7 @@ void DrawCapitalShips(cairo_t* cr) {
   arrow.engines = {16};
   arrow.engineY = 734, arrow.engineW = 18, arrow.plume = 50;
 
-  ShipSpec& dread = ships[9];
+  ShipDesc& dread = ships[9];
   dread.pal = Pal(0x8A7A80, 0x1A1014, 0x060204, 0xFF3030, 0xFF2020);
   dread.hull = {0, 60, 30, 80, 60, 130, 100, 200, 120, 320, 130, 450, 150, 520,
                 150, 640, 110, 720, 60, 750, 0, 750};
