@@ -11,12 +11,12 @@
 namespace vxd2d {
 
 namespace {
-std::atomic<bool> gRecording{false};
-std::atomic<HRESULT> gCreationFailure{S_OK};
+std::atomic<bool> g_recording{false};
+std::atomic<HRESULT> g_creationFailure{S_OK};
 }  // namespace
 
-bool RecordingTargetsOn() { return gRecording.load(); }
-HRESULT TakeCreationFailure() { return gCreationFailure.exchange(S_OK); }
+bool RecordingTargetsOn() { return g_recording.load(); }
+HRESULT TakeCreationFailure() { return g_creationFailure.exchange(S_OK); }
 
 TargetBase::TargetBase(ID2D1Factory* factory, HWND hwnd, UINT width, UINT height)
     : hwnd_(hwnd), width_(width), height_(height), transform_{1, 0, 0, 1, 0, 0} {
@@ -283,7 +283,7 @@ HRESULT CreateRecordingTarget(ID2D1Factory* factory, HWND hwnd, UINT width, UINT
 
 namespace vxtest {
 
-void UseRecordingTargets(bool on) { vxd2d::gRecording = on; }
+void UseRecordingTargets(bool on) { vxd2d::g_recording = on; }
 
 const std::vector<Command>& LastFrame(ID2D1RenderTarget* target) {
   auto* r = dynamic_cast<vxd2d::RecordingTarget*>(target);
@@ -304,7 +304,7 @@ void FailNextEndDraw(ID2D1RenderTarget* target) {
   if (auto* t = dynamic_cast<vxd2d::TargetBase*>(target)) t->failNextEndDraw = true;
 }
 
-void FailNextRenderTargetCreation(HRESULT failure) { vxd2d::gCreationFailure = failure; }
+void FailNextRenderTargetCreation(HRESULT failure) { vxd2d::g_creationFailure = failure; }
 
 bool ReadBitmapPixels(ID2D1Bitmap* bitmap, std::vector<uint8_t>& bgra, int* width, int* height) {
   auto* b = dynamic_cast<vxd2d::Bitmap*>(bitmap);

@@ -46,7 +46,7 @@ class FilterGraph final : public VxComObject<IGraphBuilder>,
     std::string path = VxPathToUtf8(file);
     int rate = 0;
     if (!MixerAcquire(&rate)) return VFW_E_CANNOT_RENDER;
-    HRESULT hr = MixerHasRoom() ? Load(path, rate) : VFW_E_CANNOT_RENDER;
+    HRESULT hr = Load(path, rate);
     if (FAILED(hr)) MixerRelease();
     return hr;
   }
@@ -149,8 +149,8 @@ class FilterGraph final : public VxComObject<IGraphBuilder>,
     s->source = std::move(source);
     s->events = events_;
     s->control.store(control_);
+    if (!MixerAdd(s.get())) return VFW_E_CANNOT_RENDER;  // every slot of the mix is taken
     rate_ = rate;
-    MixerAdd(s.get());
     stream_ = std::move(s);
     return S_OK;
   }

@@ -358,25 +358,22 @@ void MixerRelease() {
   m.audioInitialised = false;
 }
 
-bool MixerHasRoom() {
+bool MixerAdd(Stream* stream) {
   Mixer& m = M();
-  std::lock_guard<std::mutex> held(m.lock);
-  return m.streams.size() < size_t(kMaxStreams);
-}
-
-void MixerAdd(Stream* stream) {
-  Mixer& m = M();
+  bool added = false;
   {
     std::lock_guard<std::mutex> held(m.lock);
     for (auto& slot : m.slots) {
       if (!slot.load()) {
         slot.store(stream);
         m.streams.push_back(stream);
+        added = true;
         break;
       }
     }
   }
-  m.wake.notify_all();
+  if (added) m.wake.notify_all();
+  return added;
 }
 
 void MixerRemove(Stream* stream) {

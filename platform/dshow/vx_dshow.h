@@ -135,8 +135,8 @@ struct Stream {
 // rate), Release once per Acquire; the device closes with the last release.
 bool MixerAcquire(int* rate);
 void MixerRelease();
-void MixerAdd(Stream* stream);     // false when the table is full
-bool MixerHasRoom();
+// Adds a stream to the mix; false, with nothing added, when the table is full.
+bool MixerAdd(Stream* stream);
 void MixerRemove(Stream* stream);  // returns once no thread touches it
 // A seek: have the worker refill now. A seek inside the kept start is heard
 // at once; one past it is silent until the worker has decoded there.

@@ -196,4 +196,25 @@ TEST_F(GraphTest, ManyLoudSoundsAreLimitedNotWrapped) {
   EXPECT_LT(ToneLevel(out, rate_, 1500), fundamental * 1e-2);
 }
 
+// The mix has a fixed number of slots: one graph past them is refused and
+// changes nothing; a freed slot is taken again.
+TEST_F(GraphTest, AFullMixRefusesTheNextGraph) {
+  std::vector<std::unique_ptr<Graph>> graphs;
+  for (;;) {
+    auto g = std::make_unique<Graph>(L"short22k_mono.mp3");
+    if (g->rendered != S_OK) {
+      EXPECT_EQ(g->rendered, VFW_E_CANNOT_RENDER);
+      break;
+    }
+    graphs.push_back(std::move(g));
+    ASSERT_LT(graphs.size(), 1000u) << "never full";
+  }
+  EXPECT_EQ(graphs.size() + 1, 256u);  // with keep_
+  graphs.pop_back();
+  Graph again(L"short22k_mono.mp3");
+  EXPECT_EQ(again.rendered, S_OK);
+  Graph past(L"short22k_mono.mp3");
+  EXPECT_EQ(past.rendered, VFW_E_CANNOT_RENDER);
+}
+
 }  // namespace
