@@ -164,9 +164,13 @@ class Bitmap final : public VxComObject<ID2D1Bitmap, ID2D1Resource> {
 
   UINT width() const { return width_; }
   UINT height() const { return height_; }
+  // The processor's copy of the pixels: kept by bitmaps of recording
+  // targets only. A bitmap of an OpenGL target holds its pixels in its
+  // texture alone (empty here).
   const std::vector<uint8_t>& pixels() const { return bgra_; }
 
-  // The OpenGL texture of the pixels, made by the renderer on first use.
+  // The OpenGL texture, made with the bitmap on an OpenGL target (or by the
+  // renderer on first use, from the copy).
   GlTexture* glTexture = nullptr;
 
  private:
@@ -176,12 +180,24 @@ class Bitmap final : public VxComObject<ID2D1Bitmap, ID2D1Resource> {
   float dpiX_, dpiY_;
 };
 
-// Reads a 32bpp premultiplied BGRA source into a new bitmap.
+// What a bitmap is made from: a 32bpp premultiplied BGRA source of at most
+// kMaxBitmapSide a side.
+struct BitmapSourceInfo {
+  UINT width, height;
+  float dpiX, dpiY;
+};
+HRESULT CheckBitmapSource(IWICBitmapSource* source, const D2D1_BITMAP_PROPERTIES* properties,
+                          BitmapSourceInfo* info);
+
+// Reads a 32bpp premultiplied BGRA source into a new bitmap that keeps the
+// pixels (recording targets).
 HRESULT CreateBitmapFromSource(ID2D1Factory* factory, IWICBitmapSource* source,
                                const D2D1_BITMAP_PROPERTIES* properties, ID2D1Bitmap** bitmap);
 
 // Releases a texture made by the renderer (defined with the renderer).
 void ReleaseGlTexture(GlTexture* texture);
+// Reads a bitmap's texture back as BGRA, top row first (for the test seams).
+bool ReadTexture(GlTexture* texture, std::vector<uint8_t>& bgra);
 
 // What both render targets share: resource creation, state and the
 // BeginDraw/EndDraw protocol. Subclasses receive validated drawing calls.
@@ -246,6 +262,7 @@ class TargetBase : public VxComObject<ID2D1HwndRenderTarget, ID2D1RenderTarget, 
   using ID2D1RenderTarget::SetTransform;
 
   bool failNextEndDraw = false;
+  uint64_t framesEnded = 0;  // BeginDraw/EndDraw pairs completed
 
  protected:
   // Validated drawing calls, between BeginDraw and EndDraw, brush non-null.
@@ -265,6 +282,14 @@ class TargetBase : public VxComObject<ID2D1HwndRenderTarget, ID2D1RenderTarget, 
   virtual void OnText(const WCHAR* text, UINT32 length, IDWriteTextFormat* format, const D2D1_RECT_F& layout,
                       ID2D1Brush* brush) = 0;
   virtual void OnTransform() {}
+  // Makes a bitmap from a source for this target; by default one that keeps its pixels.
+  virtual HRESULT MakeBitmap(IWICBitmapSource* source, const D2D1_BITMAP_PROPERTIES* properties,
+                             ID2D1Bitmap** bitmap) {
+    return CreateBitmapFromSource(factory_.get(), source, properties, bitmap);
+  }
+
+  // Between BeginDraw and EndDraw.
+  bool InFrame() const { return drawing_; }
 
   VxRef<ID2D1Factory> factory_;
   HWND hwnd_;

@@ -175,10 +175,8 @@ D2D1_SIZE_F Bitmap::GetSize() const {
   return D2D1_SIZE_F{width_ * 96.0f / dpiX_, height_ * 96.0f / dpiY_};
 }
 
-HRESULT CreateBitmapFromSource(ID2D1Factory* factory, IWICBitmapSource* source,
-                               const D2D1_BITMAP_PROPERTIES* properties, ID2D1Bitmap** bitmap) {
-  if (!bitmap) return E_POINTER;
-  *bitmap = nullptr;
+HRESULT CheckBitmapSource(IWICBitmapSource* source, const D2D1_BITMAP_PROPERTIES* properties,
+                          BitmapSourceInfo* info) {
   if (!source) return E_INVALIDARG;
   WICPixelFormatGUID format{};
   HRESULT hr = source->GetPixelFormat(&format);
@@ -191,6 +189,24 @@ HRESULT CreateBitmapFromSource(ID2D1Factory* factory, IWICBitmapSource* source,
   hr = source->GetSize(&w, &h);
   if (FAILED(hr)) return hr;
   if (w > kMaxBitmapSide || h > kMaxBitmapSide) return D2DERR_MAX_TEXTURE_SIZE_EXCEEDED;
+  info->width = w;
+  info->height = h;
+  info->dpiX = info->dpiY = 96.0f;
+  if (properties && properties->dpiX > 0.0f && properties->dpiY > 0.0f) {
+    info->dpiX = properties->dpiX;
+    info->dpiY = properties->dpiY;
+  }
+  return S_OK;
+}
+
+HRESULT CreateBitmapFromSource(ID2D1Factory* factory, IWICBitmapSource* source,
+                               const D2D1_BITMAP_PROPERTIES* properties, ID2D1Bitmap** bitmap) {
+  if (!bitmap) return E_POINTER;
+  *bitmap = nullptr;
+  BitmapSourceInfo info;
+  HRESULT hr = CheckBitmapSource(source, properties, &info);
+  if (FAILED(hr)) return hr;
+  const UINT w = info.width, h = info.height;
   std::vector<uint8_t> pixels;
   try {
     pixels.resize(static_cast<size_t>(w) * h * 4);
@@ -201,12 +217,7 @@ HRESULT CreateBitmapFromSource(ID2D1Factory* factory, IWICBitmapSource* source,
     hr = source->CopyPixels(nullptr, w * 4, static_cast<UINT>(pixels.size()), pixels.data());
     if (FAILED(hr)) return hr;
   }
-  float dpiX = 96.0f, dpiY = 96.0f;
-  if (properties && properties->dpiX > 0.0f && properties->dpiY > 0.0f) {
-    dpiX = properties->dpiX;
-    dpiY = properties->dpiY;
-  }
-  *bitmap = new (std::nothrow) Bitmap(factory, w, h, std::move(pixels), dpiX, dpiY);
+  *bitmap = new (std::nothrow) Bitmap(factory, w, h, std::move(pixels), info.dpiX, info.dpiY);
   return *bitmap ? S_OK : E_OUTOFMEMORY;
 }
 

@@ -34,7 +34,7 @@ void TargetBase::GetFactory(ID2D1Factory** factory) const {
 
 HRESULT TargetBase::CreateBitmapFromWicBitmap(IWICBitmapSource* source, const D2D1_BITMAP_PROPERTIES* properties,
                                               ID2D1Bitmap** bitmap) {
-  return CreateBitmapFromSource(factory_.get(), source, properties, bitmap);
+  return MakeBitmap(source, properties, bitmap);
 }
 
 HRESULT TargetBase::CreateSolidColorBrush(const D2D1_COLOR_F* color, const D2D1_BRUSH_PROPERTIES* properties,
@@ -151,6 +151,7 @@ HRESULT TargetBase::EndDraw(D2D1_TAG* tag1, D2D1_TAG* tag2) {
   if (!drawing_) return D2DERR_WRONG_STATE;
   drawing_ = false;
   HRESULT hr = OnEnd();
+  ++framesEnded;
   bool misused = misuse_;
   misuse_ = false;
   if (failNextEndDraw) {
@@ -182,7 +183,6 @@ class RecordingTarget final : public TargetBase {
   // the commands' pointers into them stay valid while the frame is kept.
   static constexpr size_t kTextPool = 128 * 64;
   std::vector<WCHAR> currentText_, lastText_;
-  uint64_t frames_ = 0;
 
  protected:
   void OnBegin() override {
@@ -194,7 +194,6 @@ class RecordingTarget final : public TargetBase {
     std::swap(currentText_, lastText_);
     current_.clear();
     currentText_.clear();
-    ++frames_;
     return S_OK;
   }
   vxtest::Command& Add(vxtest::Op op, ID2D1Brush* brush) {
@@ -296,8 +295,8 @@ const std::vector<Command>& CurrentFrame(ID2D1RenderTarget* target) {
 }
 
 uint64_t FramesDrawn(ID2D1RenderTarget* target) {
-  auto* r = dynamic_cast<vxd2d::RecordingTarget*>(target);
-  return r ? r->frames_ : 0;
+  auto* t = dynamic_cast<vxd2d::TargetBase*>(target);
+  return t ? t->framesEnded : 0;
 }
 
 void FailNextEndDraw(ID2D1RenderTarget* target) {
@@ -309,7 +308,11 @@ void FailNextRenderTargetCreation(HRESULT failure) { vxd2d::g_creationFailure = 
 bool ReadBitmapPixels(ID2D1Bitmap* bitmap, std::vector<uint8_t>& bgra, int* width, int* height) {
   auto* b = dynamic_cast<vxd2d::Bitmap*>(bitmap);
   if (!b) return false;
-  bgra = b->pixels();
+  if (b->pixels().empty() && b->glTexture) {
+    if (!vxd2d::ReadTexture(b->glTexture, bgra)) return false;
+  } else {
+    bgra = b->pixels();
+  }
   if (width) *width = static_cast<int>(b->width());
   if (height) *height = static_cast<int>(b->height());
   return true;

@@ -1,6 +1,7 @@
 #include "d2d/gl_device.h"
 
 #include <algorithm>
+#include <new>
 
 #include "d2d/d2d_internal.h"
 #include "internal/vx_window.h"
@@ -69,6 +70,44 @@ GlTexture* MakeTexture(Device* device, GLenum internal, int w, int h, GLenum for
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_S, GL_CLAMP_TO_EDGE);
   glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_WRAP_T, GL_CLAMP_TO_EDGE);
   return t;
+}
+
+HRESULT MakeTextureFromSource(Device* device, IWICBitmapSource* source, UINT w, UINT h, GlTexture** texture) {
+  *texture = nullptr;
+  GlTexture* made = MakeTexture(device, GL_RGBA8, int(w), int(h), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, nullptr);
+  // About a quarter of a megabyte a band.
+  const UINT rows = std::max<UINT>(1, std::min<UINT>(h, (256u << 10) / std::max<UINT>(w * 4, 1)));
+  std::vector<uint8_t> band;
+  try {
+    band.resize(size_t(w) * 4 * rows);
+  } catch (const std::bad_alloc&) {
+    ReleaseGlTexture(made);
+    return E_OUTOFMEMORY;
+  }
+  glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+  for (UINT y = 0; y < h; y += rows) {
+    const UINT n = std::min(rows, h - y);
+    const WICRect rect = {0, INT(y), INT(w), INT(n)};
+    HRESULT hr = source->CopyPixels(&rect, w * 4, w * 4 * n, band.data());
+    if (FAILED(hr)) {
+      ReleaseGlTexture(made);
+      return hr;
+    }
+    glTexSubImage2D(GL_TEXTURE_2D, 0, 0, GLint(y), GLsizei(w), GLsizei(n), GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV,
+                    band.data());
+  }
+  *texture = made;
+  return S_OK;
+}
+
+bool ReadTexture(GlTexture* texture, std::vector<uint8_t>& bgra) {
+  if (!texture || !texture->device->MakeCurrent()) return false;
+  bgra.resize(size_t(texture->width) * texture->height * 4);
+  if (bgra.empty()) return true;
+  glBindTexture(GL_TEXTURE_2D, texture->name);
+  glPixelStorei(GL_PACK_ALIGNMENT, 4);
+  glGetTexImage(GL_TEXTURE_2D, 0, GL_BGRA, GL_UNSIGNED_INT_8_8_8_8_REV, bgra.data());
+  return true;
 }
 
 void ReleaseGlTexture(GlTexture* texture) {

@@ -3,7 +3,11 @@
 #pragma once
 #include <SDL.h>
 #include <epoxy/gl.h>
+#include <wincodec.h>
 #include <windows.h>
+
+#include <cstdint>
+#include <vector>
 
 namespace vxd2d {
 
@@ -37,5 +41,10 @@ struct GlTexture {
 // current; data may be null (contents undefined).
 GlTexture* MakeTexture(Device* device, GLenum internal, int w, int h, GLenum format, GLenum type,
                        const void* data);
+
+// A texture of a premultiplied BGRA source's w x h pixels, read from it in
+// bands of rows, each uploaded at once: nothing but the texture ever holds
+// the whole image. The device must be current. Fails as the source fails.
+HRESULT MakeTextureFromSource(Device* device, IWICBitmapSource* source, UINT w, UINT h, GlTexture** texture);
 
 }  // namespace vxd2d

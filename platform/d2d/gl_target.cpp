@@ -79,7 +79,7 @@ class GlTarget final : public TargetBase {
     glGenTextures(1, &atlasTexture_);
     glBindTexture(GL_TEXTURE_2D, atlasTexture_);
     glTexImage2D(GL_TEXTURE_2D, 0, GL_R8, GlyphAtlas::kSide, GlyphAtlas::kSide, 0, GL_RED, GL_UNSIGNED_BYTE,
-                 atlas_.pixels());
+                 nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_NEAREST);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_NEAREST);
     const uint8_t white[4] = {255, 255, 255, 255};
@@ -106,8 +106,9 @@ class GlTarget final : public TargetBase {
     return S_OK;
   }
 
+  // The picture of the last EndDraw: there is none to give while a frame is open.
   bool ReadPixels(std::vector<uint8_t>& rgba, int* width, int* height) {
-    if (!device_->MakeCurrent()) return false;
+    if (InFrame() || !device_->MakeCurrent()) return false;
     if (replayable_) {
       // The last frame went straight to the window, whose buffer is gone
       // after the swap: draw it again offscreen, from the same stream.
@@ -160,6 +161,31 @@ class GlTarget final : public TargetBase {
   void OnText(const WCHAR* text, UINT32 length, IDWriteTextFormat* format, const D2D1_RECT_F& layout,
               ID2D1Brush* brush) override {
     stream_.Text(text, length, format, layout, brush, Aliased());
+  }
+
+  // The bitmap's pixels go straight into its texture, band by band; the
+  // bitmap keeps no copy of them.
+  HRESULT MakeBitmap(IWICBitmapSource* source, const D2D1_BITMAP_PROPERTIES* properties,
+                     ID2D1Bitmap** bitmap) override {
+    if (!bitmap) return E_POINTER;
+    *bitmap = nullptr;
+    BitmapSourceInfo info;
+    HRESULT hr = CheckBitmapSource(source, properties, &info);
+    if (FAILED(hr)) return hr;
+    GlTexture* texture = nullptr;
+    if (info.width > 0 && info.height > 0) {
+      if (!device_->MakeCurrent()) return D2DERR_RECREATE_TARGET;
+      hr = MakeTextureFromSource(device_, source, info.width, info.height, &texture);
+      if (FAILED(hr)) return hr;
+    }
+    auto* made = new (std::nothrow) Bitmap(factory_.get(), info.width, info.height, {}, info.dpiX, info.dpiY);
+    if (!made) {
+      ReleaseGlTexture(texture);
+      return E_OUTOFMEMORY;
+    }
+    made->glTexture = texture;
+    *bitmap = made;
+    return S_OK;
   }
 
   // What the frame used stays held until the next frame begins: a read-back
@@ -215,11 +241,19 @@ class GlTarget final : public TargetBase {
   GlTexture* TextureFor(ID2D1Resource* owner) {
     if (auto* bitmap = OurObject<Bitmap>(owner)) {
       if (bitmap->glTexture && bitmap->glTexture->device == device_) return bitmap->glTexture;
+      // Another target's bitmap moves to this one, its pixels read back
+      // from its texture unless it keeps a copy.
+      std::vector<uint8_t> moved;
+      const uint8_t* pixels = bitmap->pixels().data();
+      if (bitmap->pixels().empty()) {
+        if (!ReadTexture(bitmap->glTexture, moved)) return nullptr;
+        pixels = moved.data();
+      }
       ReleaseGlTexture(bitmap->glTexture);
       bitmap->glTexture = nullptr;
       device_->MakeCurrent();
       GlTexture* t = MakeTexture(device_, GL_RGBA8, bitmap->width(), bitmap->height(), GL_BGRA,
-                                 GL_UNSIGNED_INT_8_8_8_8_REV, bitmap->pixels().data());
+                                 GL_UNSIGNED_INT_8_8_8_8_REV, pixels);
       bitmap->glTexture = t;
       return t;
     }
@@ -245,7 +279,7 @@ class GlTarget final : public TargetBase {
     glBindVertexArray(vao_);
     glActiveTexture(GL_TEXTURE1);
     glBindTexture(GL_TEXTURE_2D, atlasTexture_);
-    atlas_.UploadChangedRows();
+    atlas_.UploadPlaced();
     glActiveTexture(GL_TEXTURE0);
 
     // One upload for the frame: the buffer is orphaned, then refilled.
@@ -318,6 +352,7 @@ class GlTarget final : public TargetBase {
         applied = &d.segment->transform;
       }
       GlTexture* t = d.owner ? TextureFor(d.owner) : nullptr;
+      if (d.owner && !t) continue;
       glBindTexture(GL_TEXTURE_2D, t ? t->name : dummy_);
       DrawInstances(d.first, d.count);
     }

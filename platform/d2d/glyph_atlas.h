@@ -1,7 +1,7 @@
-// The glyph atlas: one 8-bit coverage picture holding every glyph a target
-// has drawn, copied in once each and uploaded to its texture by changed rows.
+// The glyph atlas: where each glyph a target has drawn lies in its 8-bit
+// coverage texture. Glyphs go in once each, uploaded from the text layer's
+// own cached rasters; no copy of the atlas is kept on this side.
 #pragma once
-#include <cstdint>
 #include <unordered_map>
 #include <vector>
 
@@ -18,20 +18,24 @@ class GlyphAtlas {
   };
 
   GlyphAtlas();
-  // A full atlas starts over between frames; glyphs come back as they are drawn.
+  // A full atlas starts over between frames; glyphs come back as they are
+  // drawn. Texels outside the slots in use are never sampled, so the
+  // texture is not cleared.
   void StartOverIfFull();
-  // Where the glyph lies in the atlas, copying it in on first use.
+  // Where the glyph lies in the atlas, placing it on first use.
   Slot Place(const VxGlyphBitmap* glyph);
-  const uint8_t* pixels() const { return pixels_.data(); }
-  // Uploads the rows changed since the last upload into the bound GL_R8
+  // Uploads the glyphs placed since the last upload into the bound GL_R8
   // texture of kSide x kSide.
-  void UploadChangedRows();
+  void UploadPlaced();
 
  private:
-  std::vector<uint8_t> pixels_;
+  struct Placed {
+    const VxGlyphBitmap* glyph;
+    Slot slot;
+  };
   std::unordered_map<const VxGlyphBitmap*, Slot> slots_;
+  std::vector<Placed> toUpload_;
   int x_ = 0, y_ = 0, rowHeight_ = 0;
-  int dirtyY0_ = kSide, dirtyY1_ = 0;
 };
 
 }  // namespace vxd2d

@@ -28,6 +28,8 @@ std::string VxPathToUtf8(const wchar_t* path);
 // it): Ctrl-C and SIGTERM end the process as they end any program.
 void VxPrepareSdl();
 
-// Writes one line to stderr saying why the environment failed us (no display,
-// no OpenGL 3.3, no audio device). The game code itself never logs.
+// Writes one line to stderr, "program: what: detail", saying why the
+// environment or a file failed us (no display, no OpenGL 3.3, no audio
+// device, a file the loaders refuse). The program is the name the process
+// was started under. The game code itself never logs.
 void VxReportEnvironmentFailure(const char* what, const char* detail);

@@ -67,7 +67,7 @@ void UseRecordingTargets(bool on);
 // target, and those of the frame in progress.
 const std::vector<Command>& LastFrame(ID2D1RenderTarget* target);
 const std::vector<Command>& CurrentFrame(ID2D1RenderTarget* target);
-// Number of completed BeginDraw/EndDraw pairs on a recording target.
+// Number of completed BeginDraw/EndDraw pairs on one of our render targets.
 uint64_t FramesDrawn(ID2D1RenderTarget* target);
 
 // The next EndDraw on this target (recording or real) reports D2DERR_RECREATE_TARGET.
@@ -78,7 +78,7 @@ void FailNextRenderTargetCreation(HRESULT failure);
 
 // Reads back the picture of the window's last EndDraw as RGBA8, top row
 // first, at the picture's own size (600 x 720 for the game). False when the
-// window has no real render target.
+// window has no real render target, or while a frame is open on it.
 bool ReadWindowPixels(HWND hwnd, std::vector<uint8_t>& rgba, int* width, int* height);
 
 // How many of the platform's COM objects (factories, targets, brushes,

@@ -3,6 +3,8 @@
 
 #include <vx_window.h>
 
+#include <errno.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -129,7 +131,9 @@ std::string VxPathToUtf8(const wchar_t* path) {
 }
 
 void VxReportEnvironmentFailure(const char* what, const char* detail) {
-  std::string line = "vexalon: ";
+  // The name the process was started under, as argv[0]'s last component.
+  std::string line = program_invocation_short_name;
+  line += ": ";
   line += what ? what : "environment failure";
   if (detail && *detail) {
     line += ": ";

@@ -21,23 +21,39 @@ namespace fs = std::filesystem;
 
 namespace {
 
-void WritePng(const fs::path& path, int width, int height) {
+// The test images' pixels: no two rows alike within 256, so rows out of
+// place show.
+struct Rgb {
+  uint8_t r, g, b;
+};
+Rgb PatternAt(int x, int y, int seed) { return {uint8_t(x * 3 + seed), uint8_t(y), uint8_t(y / 256 * 50 + x + seed)}; }
+
+void WritePng(const fs::path& path, int width, int height, int seed) {
   SDL_Surface* s = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_RGBA32);
   ASSERT_NE(s, nullptr);
-  SDL_FillRect(s, NULL, SDL_MapRGBA(s->format, 40, 80, 160, 255));
+  for (int y = 0; y < height; ++y) {
+    uint8_t* p = static_cast<uint8_t*>(s->pixels) + y * s->pitch;
+    for (int x = 0; x < width; ++x, p += 4) {
+      const Rgb c = PatternAt(x, y, seed);
+      p[0] = c.r, p[1] = c.g, p[2] = c.b, p[3] = 255;
+    }
+  }
   ASSERT_EQ(IMG_SavePNG(s, path.c_str()), 0);
   SDL_FreeSurface(s);
 }
 
-// A working directory laid out as the game expects: small images, and the
+constexpr int kBackSeed = 0, kSpriteSeed = 99;
+
+// A working directory laid out as the game expects: images with the test
+// pattern (the background tall enough to be read in several bands), and the
 // project's sounds.
-fs::path MakeWorkDir(const std::string& name) {
+fs::path MakeWorkDir(const std::string& name, int backgroundHeight = 128) {
   fs::path dir = fs::current_path() / name;
   fs::remove_all(dir);
   fs::create_directories(dir / "images");
   fs::create_directories(dir / "sound");
-  WritePng(dir / "images" / "back01.png", 64, 96);
-  WritePng(dir / "images" / "jiki1.png", 32, 32);
+  WritePng(dir / "images" / "back01.png", 600, backgroundHeight, kBackSeed);
+  WritePng(dir / "images" / "jiki1.png", 32, 32, kSpriteSeed);
   for (const char* f : {"bgm01.mp3", "bgm02.mp3", "bgm03.mp3", "bom2.mp3", "SHOT.mp3", "Loc2.mp3"}) {
     fs::copy_file(fs::path(VX_ASSETS_DIR) / "sound" / f, dir / "sound" / f);
   }
@@ -156,18 +172,65 @@ TEST(Startup, NoFramesWhileInactive) {
   EXPECT_LE(s->framesWhileInactive, 1);
 }
 
-TEST(Startup, RealDrawingClearsTheWindowToBlack) {
+// Where the scene's pieces lie in the read-back corner, and what each pixel must be.
+int ScenePixelsWrong(const GameScript& s, int backgroundHeight) {
+  int wrong = 0;
+  for (int y = 0; y < kPictureH; ++y) {
+    for (int x = 0; x < kPictureW; ++x) {
+      Rgb want{0, 0, 0};
+      if (x < kBackW && y < kBackH) {
+        want = PatternAt(x, backgroundHeight - kBackH + y, kBackSeed);
+      } else if (x >= kSpriteAt[0] && x < kSpriteAt[0] + 32 && y >= kSpriteAt[1] && y < kSpriteAt[1] + 32) {
+        want = PatternAt(x - kSpriteAt[0], y - kSpriteAt[1], kSpriteSeed);
+      } else if (x >= kRedSquare[0] && x < kRedSquare[2] && y >= kRedSquare[1] && y < kRedSquare[3]) {
+        want = Rgb{255, 0, 0};
+      }
+      const uint8_t* p = &s.picture[(y * kPictureW + x) * 4];
+      wrong += p[0] != want.r || p[1] != want.g || p[2] != want.b || p[3] != 255;
+    }
+  }
+  return wrong;
+}
+
+// The picture the window shows after a frame: the game's drawing on the
+// shell's opaque black. Read inside the frame, there is no picture to give.
+TEST(Startup, RealDrawingShowsTheFrameOnBlack) {
   fs::path dir = MakeWorkDir("real_gl");
   ResetScript();
-  Script()->closeAtFrame = 3;
-  Script()->readBackAtClose = 1;
+  GameScript* s = Script();
+  s->drawScene = 1;
+  s->closeAtFrame = 3;
+  s->readBackAtClose = 1;
   RunResult r = RunWinMain(dir, false);
   EXPECT_EQ(r.exitCode, 0) << r.stderrText;
-  EXPECT_GE(Script()->frames, 3);
-  EXPECT_EQ(Script()->readBackWidth, 600);
-  EXPECT_EQ(Script()->readBackHeight, 720);
-  EXPECT_EQ(Script()->readBackNonBlack, 0);
-  EXPECT_EQ(Script()->liveObjectsAfterRun, 0);
+  EXPECT_GE(s->frames, 3);
+  EXPECT_EQ(s->readBackInFrame, -1);
+  EXPECT_EQ(s->readBackWidth, 600);
+  EXPECT_EQ(s->readBackHeight, 720);
+  EXPECT_EQ(s->readBackNonBlack, 0);
+  EXPECT_EQ(ScenePixelsWrong(*s, 128), 0);
+  EXPECT_EQ(s->liveObjectsAfterRun, 0);
+}
+
+// A lost target on the window: both bitmaps are made again from the kept
+// frames, band by band, though the files are gone, and draw the same pixels.
+TEST(Startup, LostTargetOnTheWindowDrawsTheSamePicture) {
+  const int tall = 1200;
+  fs::path dir = MakeWorkDir("lost_real_target", tall);
+  ResetScript();
+  GameScript* s = Script();
+  s->drawScene = 1;
+  s->removeImagesAtFrame = 2;
+  s->loseTargetAtFrame = 3;
+  s->closeAtFrame = 6;
+  s->readBackAtClose = 1;
+  RunResult r = RunWinMain(dir, false);
+  EXPECT_EQ(r.exitCode, 0) << r.stderrText;
+  EXPECT_FALSE(fs::exists(dir / "images" / "back01.png"));
+  EXPECT_EQ(s->targetsSeen, 2);
+  EXPECT_EQ(s->readBackNonBlack, 0);
+  EXPECT_EQ(ScenePixelsWrong(*s, tall), 0);
+  EXPECT_EQ(s->liveObjectsAfterRun, 0);
 }
 
 TEST(Startup, RenderTargetFailureDrawsNothingUntilItCanBeMade) {

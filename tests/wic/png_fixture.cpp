@@ -35,18 +35,34 @@ std::vector<uint8_t> EncodePng(const PngDesc& desc) {
   std::vector<uint8_t> ihdr;
   Put32(ihdr, desc.width);
   Put32(ihdr, desc.height);
-  ihdr.insert(ihdr.end(), {desc.bitDepth, desc.colorType, 0, 0, 0});
+  ihdr.insert(ihdr.end(), {desc.bitDepth, desc.colorType, 0, 0, uint8_t(desc.interlaced ? 1 : 0)});
   Chunk(out, "IHDR", ihdr);
   if (!desc.palette.empty()) Chunk(out, "PLTE", desc.palette);
   if (!desc.trns.empty()) Chunk(out, "tRNS", desc.trns);
 
   // Filter type 0 on every row.
   size_t rowBytes = (size_t(desc.width) * BitsPerPixel(desc) + 7) / 8;
+  auto byteAt = [&](size_t at) { return at < desc.rows.size() ? desc.rows[at] : uint8_t(0); };
   std::vector<uint8_t> raw;
-  for (uint32_t y = 0; y < desc.height; ++y) {
-    raw.push_back(0);
-    size_t at = y * rowBytes;
-    for (size_t i = 0; i < rowBytes; ++i) raw.push_back(at + i < desc.rows.size() ? desc.rows[at + i] : 0);
+  if (desc.interlaced) {
+    // Adam7: seven reduced images, each pixel taken whole from the rows.
+    static const int kPass[7][4] = {{0, 0, 8, 8}, {4, 0, 8, 8}, {0, 4, 4, 8}, {2, 0, 4, 4},
+                                    {0, 2, 2, 4}, {1, 0, 2, 2}, {0, 1, 1, 2}};
+    const size_t pixelBytes = BitsPerPixel(desc) / 8;
+    for (const auto& p : kPass) {
+      if (uint32_t(p[0]) >= desc.width || uint32_t(p[1]) >= desc.height) continue;
+      for (uint32_t y = p[1]; y < desc.height; y += p[3]) {
+        raw.push_back(0);
+        for (uint32_t x = p[0]; x < desc.width; x += p[2]) {
+          for (size_t b = 0; b < pixelBytes; ++b) raw.push_back(byteAt(y * rowBytes + x * pixelBytes + b));
+        }
+      }
+    }
+  } else {
+    for (uint32_t y = 0; y < desc.height; ++y) {
+      raw.push_back(0);
+      for (size_t i = 0; i < rowBytes; ++i) raw.push_back(byteAt(y * rowBytes + i));
+    }
   }
   uLongf packedSize = compressBound(uLong(raw.size()));
   std::vector<uint8_t> packed(packedSize);

@@ -14,6 +14,7 @@ struct PngDesc {
   std::vector<uint8_t> rows;      // unfiltered scanlines, packed, no filter bytes
   std::vector<uint8_t> palette;   // PLTE: r,g,b triples
   std::vector<uint8_t> trns;      // tRNS as stored in the file
+  bool interlaced = false;        // Adam7; bit depths of 8 and 16 only
 };
 
 // The whole file; the IHDR fields are written as given, unchecked.

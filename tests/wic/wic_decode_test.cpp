@@ -10,6 +10,8 @@
 #include <cmath>
 #include <random>
 
+#include "capture_stderr.h"
+#include "platform/wic/vx_wic.h"
 #include "png_fixture.h"
 #include "wic_test_util.h"
 
@@ -279,34 +281,41 @@ TEST(WicDecode, BadFilesFailWithAnHresult) {
     bool write;
     std::vector<uint8_t> bytes;
     HRESULT expect;
+    const char* why;  // the reason on the stderr line
   };
   auto cut = [&](size_t n) { return std::vector<uint8_t>(good.begin(), good.begin() + n); };
   std::vector<BadCase> cases = {
-      {"missing.png", false, {}, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
-      {"no_such_folder/x.png", false, {}, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND)},
-      {"folder.png", false, {}, E_ACCESSDENIED},
-      {"fifo.png", false, {}, E_ACCESSDENIED},
-      {"/dev/zero", false, {}, E_ACCESSDENIED},  // endless: must not be read
-      {"empty.png", true, {}, WINCODEC_ERR_COMPONENTNOTFOUND},
-      {"cut8.png", true, cut(8), WINCODEC_ERR_BADIMAGE},
-      {"cut20.png", true, cut(20), WINCODEC_ERR_BADIMAGE},
-      {"cut40.png", true, cut(40), WINCODEC_ERR_BADIMAGE},
-      {"cut_half.png", true, cut(good.size() / 2), WINCODEC_ERR_BADIMAGE},
-      {"cut_end.png", true, cut(good.size() - 40), WINCODEC_ERR_BADIMAGE},
-      {"noise.png", true, noise, WINCODEC_ERR_COMPONENTNOTFOUND},
-      {"text.png", true, std::vector<uint8_t>(text.begin(), text.end()), WINCODEC_ERR_COMPONENTNOTFOUND},
-      {"huge.png", true, PngHeaderOnly(100000, 100000), WINCODEC_ERR_IMAGESIZEOUTOFRANGE},
-      {"wide.png", true, PngHeaderOnly(16385, 1), WINCODEC_ERR_IMAGESIZEOUTOFRANGE},
-      {"tall.png", true, PngHeaderOnly(1, 16385), WINCODEC_ERR_IMAGESIZEOUTOFRANGE},
-      {"max_u32.png", true, PngHeaderOnly(0xFFFFFFFFu, 0xFFFFFFFFu), WINCODEC_ERR_IMAGESIZEOUTOFRANGE},
-      {"zero.png", true, PngHeaderOnly(0, 5), WINCODEC_ERR_BADIMAGE},
-      {"lying_header.png", true, PngHeaderOnly(5, 5), WINCODEC_ERR_BADIMAGE},
-      {"bad_ihdr_crc.png", true, WithBadCrc(good, "IHDR"), WINCODEC_ERR_BADIMAGE},
-      {"bad_idat_crc.png", true, WithBadCrc(good, "IDAT"), WINCODEC_ERR_BADIMAGE},
-      {"huge.jpg", true, JpegHeader(65535, 65535), WINCODEC_ERR_IMAGESIZEOUTOFRANGE},
-      {"cut.jpg", true, std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J'}, WINCODEC_ERR_BADIMAGE},
-      {"huge.bmp", true, BmpHeader(100000, -100000), WINCODEC_ERR_IMAGESIZEOUTOFRANGE},
-      {"empty.bmp", true, BmpHeader(4, 4), WINCODEC_ERR_BADIMAGE},
+      {"missing.png", false, {}, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "not found"},
+      {"no_such_folder/x.png", false, {}, HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), "not found"},
+      {"folder.png", false, {}, E_ACCESSDENIED, "a folder"},
+      {"fifo.png", false, {}, E_ACCESSDENIED, "not a regular file"},
+      {"/dev/zero", false, {}, E_ACCESSDENIED, "not a regular file"},  // endless: must not be read
+      {"empty.png", true, {}, WINCODEC_ERR_COMPONENTNOTFOUND, "not a PNG, BMP or JPEG image"},
+      {"cut8.png", true, cut(8), WINCODEC_ERR_BADIMAGE, "truncated or corrupt"},
+      {"cut20.png", true, cut(20), WINCODEC_ERR_BADIMAGE, "truncated or corrupt"},
+      {"cut40.png", true, cut(40), WINCODEC_ERR_BADIMAGE, "truncated or corrupt"},
+      {"cut_half.png", true, cut(good.size() / 2), WINCODEC_ERR_BADIMAGE, "truncated or corrupt"},
+      {"cut_end.png", true, cut(good.size() - 40), WINCODEC_ERR_BADIMAGE, "truncated or corrupt"},
+      {"noise.png", true, noise, WINCODEC_ERR_COMPONENTNOTFOUND, "not a PNG, BMP or JPEG image"},
+      {"text.png", true, std::vector<uint8_t>(text.begin(), text.end()), WINCODEC_ERR_COMPONENTNOTFOUND, "not a PNG, BMP or JPEG image"},
+      {"huge.png", true, PngHeaderOnly(100000, 100000), WINCODEC_ERR_IMAGESIZEOUTOFRANGE, "too large (100000 x 100000 pixels)"},
+      {"wide.png", true, PngHeaderOnly(16385, 1), WINCODEC_ERR_IMAGESIZEOUTOFRANGE, "too large (16385 x 1 pixels)"},
+      {"tall.png", true, PngHeaderOnly(1, 16385), WINCODEC_ERR_IMAGESIZEOUTOFRANGE, "too large (1 x 16385 pixels)"},
+      {"max_u32.png", true, PngHeaderOnly(0xFFFFFFFFu, 0xFFFFFFFFu), WINCODEC_ERR_IMAGESIZEOUTOFRANGE, "too large (4294967295 x 4294967295 pixels)"},
+      {"zero.png", true, PngHeaderOnly(0, 5), WINCODEC_ERR_BADIMAGE, "truncated or corrupt"},
+      {"lying_header.png", true, PngHeaderOnly(5, 5), WINCODEC_ERR_BADIMAGE, "truncated or corrupt"},
+      {"bad_ihdr_crc.png", true, WithBadCrc(good, "IHDR"), WINCODEC_ERR_BADIMAGE, "truncated or corrupt"},
+      {"bad_idat_crc.png", true, WithBadCrc(good, "IDAT"), WINCODEC_ERR_BADIMAGE, "truncated or corrupt"},
+      {"huge.jpg", true, JpegHeader(65535, 65535), WINCODEC_ERR_IMAGESIZEOUTOFRANGE, "too large (65535 x 65535 pixels)"},
+      {"cut.jpg", true, std::vector<uint8_t>{0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J'}, WINCODEC_ERR_BADIMAGE, "truncated or corrupt"},
+      {"huge.bmp", true, BmpHeader(100000, -100000), WINCODEC_ERR_IMAGESIZEOUTOFRANGE, "too large (100000 x 100000 pixels)"},
+      {"empty.bmp", true, BmpHeader(4, 4), WINCODEC_ERR_BADIMAGE, "truncated or corrupt"},
+
+      // Within the side limit, past the pixel limit: refused from the header, before any pixel buffer.
+      {"square16k.png", true, PngHeaderOnly(16384, 16384), WINCODEC_ERR_IMAGESIZEOUTOFRANGE,
+       "too large (16384 x 16384 pixels)"},
+      {"just_over.png", true, PngHeaderOnly(8192, 8193), WINCODEC_ERR_IMAGESIZEOUTOFRANGE,
+       "too large (8192 x 8193 pixels)"},
   };
   for (const BadCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -315,8 +324,11 @@ TEST(WicDecode, BadFilesFailWithAnHresult) {
       ASSERT_TRUE(WriteFileBytes(path, c.bytes));
     }
     IWICBitmapDecoder* decoder = reinterpret_cast<IWICBitmapDecoder*>(1);
-    EXPECT_EQ(wic.Decode(path, &decoder), c.expect);
+    HRESULT hr = S_OK;
+    const std::string said = support::CaptureStderr([&] { hr = wic.Decode(path, &decoder); });
+    EXPECT_EQ(hr, c.expect);
     EXPECT_EQ(decoder, nullptr);
+    EXPECT_EQ(said, support::ProgramPrefix() + path + ": " + c.why + "\n");
   }
 }
 
@@ -339,6 +351,86 @@ TEST(WicDecode, LargestAcceptedSideDecodes) {
   frame->Release();
   EXPECT_EQ(img.width, 16384u);
   EXPECT_EQ(img.bgra[16383 * 4], 200);
+}
+
+// A frame decodes on each copy. Bands of rows read top to bottom continue
+// one decode and give the whole image; a band above the last starts again
+// from the top and still gives the right rows, whole or cut.
+TEST(WicDecode, BandsContinueOneDecodeAndMatchTheWholeImage) {
+  WicTest wic;
+  std::string dir = FixtureDir("bands");
+  std::mt19937 rng(99);
+  auto random = [&](size_t n) {
+    std::vector<uint8_t> v(n);
+    for (uint8_t& b : v) b = uint8_t(rng());
+    return v;
+  };
+  const uint32_t W = 37, H = 29;
+  auto desc = [&](uint8_t colorType, uint8_t depth, size_t bytesPerPixel, bool interlaced = false) {
+    PngDesc d;
+    d.width = W;
+    d.height = H;
+    d.colorType = colorType;
+    d.bitDepth = depth;
+    d.rows = random((size_t(W) * depth * bytesPerPixel + 7) / 8 * H);
+    d.interlaced = interlaced;
+    return d;
+  };
+  PngDesc palette = desc(3, 4, 1);
+  palette.palette = random(16 * 3);
+  palette.trns = {0, 128, 255, 7};
+  PngDesc keyed = desc(2, 8, 3);
+  keyed.rows[0] = keyed.rows[1] = keyed.rows[2] = 0;
+  keyed.trns = {0, 0, 0, 0, 0, 0};
+  const std::pair<const char*, PngDesc> kinds[] = {
+      {"grey 4-bit", desc(0, 4, 1)},      {"rgb", desc(2, 8, 3)},
+      {"rgb keyed", keyed},               {"grey+alpha", desc(4, 8, 2)},
+      {"rgba 16", desc(6, 16, 4)},        {"palette", palette},
+      {"interlaced rgba", desc(6, 8, 4, true)}, {"interlaced grey", desc(0, 8, 1, true)},
+  };
+  int n = 0;
+  for (const auto& [name, png] : kinds) {
+    SCOPED_TRACE(name);
+    std::string path = dir + "k" + std::to_string(n++) + ".png";
+    ASSERT_TRUE(WriteFileBytes(path, EncodePng(png)));
+    IWICBitmapFrameDecode* frame = nullptr;
+    ASSERT_EQ(wic.LoadFrame(path, &frame), S_OK);
+    GUID format;
+    ASSERT_EQ(frame->GetPixelFormat(&format), S_OK);
+    const UINT bpp = VxWicBytesPerPixel(format), stride = W * bpp;
+    std::vector<uint8_t> whole(size_t(stride) * H), bands(whole.size());
+    ASSERT_EQ(frame->CopyPixels(nullptr, stride, UINT(whole.size()), whole.data()), S_OK);
+    if (png.interlaced) {  // the same pixels as the plain encoding
+      PngDesc plain = png;
+      plain.interlaced = false;
+      ASSERT_TRUE(WriteFileBytes(path + ".plain.png", EncodePng(plain)));
+      IWICBitmapFrameDecode* plainFrame = nullptr;
+      ASSERT_EQ(wic.LoadFrame(path + ".plain.png", &plainFrame), S_OK);
+      std::vector<uint8_t> expected(whole.size());
+      ASSERT_EQ(plainFrame->CopyPixels(nullptr, stride, UINT(expected.size()), expected.data()), S_OK);
+      plainFrame->Release();
+      EXPECT_EQ(whole, expected);
+    }
+
+    const long before = VxWicDecodesStarted();
+    for (UINT y = 0; y < H; y += 5) {
+      const WICRect band = {0, INT(y), INT(W), INT(std::min<UINT>(5, H - y))};
+      ASSERT_EQ(frame->CopyPixels(&band, stride, stride * band.Height, &bands[y * stride]), S_OK);
+    }
+    EXPECT_EQ(bands, whole);
+    EXPECT_EQ(VxWicDecodesStarted() - before, 1);
+
+    // Out of order and cut: rows 20..24 from x 3, then 2..7 from x 0, then 9..10 from x 30.
+    for (WICRect r : {WICRect{3, 20, 30, 5}, WICRect{0, 2, INT(W), 6}, WICRect{30, 9, 7, 2}}) {
+      std::vector<uint8_t> got(size_t(r.Width) * bpp * r.Height);
+      ASSERT_EQ(frame->CopyPixels(&r, r.Width * bpp, UINT(got.size()), got.data()), S_OK);
+      for (INT y = 0; y < r.Height; ++y) {
+        const uint8_t* want = &whole[(r.Y + y) * stride + r.X * bpp];
+        EXPECT_TRUE(std::equal(want, want + r.Width * bpp, &got[y * r.Width * bpp])) << "row " << r.Y + y;
+      }
+    }
+    frame->Release();
+  }
 }
 
 TEST(WicDecode, FactoryClassesAndBadArguments) {
