@@ -31,15 +31,20 @@ HRESULT CreateDevice(HWND hwnd, Device** device) {
   *device = nullptr;
   SDL_Window* window = VxSdlWindowOf(hwnd);
   if (!window) {
-    VxReportEnvironmentFailure("no window for the Direct2D render target", "the window handle is not live");
+    VxReportOnce("no window for the Direct2D render target", "the window handle is not live");
     return HRESULT_FROM_WIN32(ERROR_INVALID_WINDOW_HANDLE);
+  }
+  // Every paint asks again for a target; the reason is told once.
+  if (const char* why = VxNoOpenGlReason()) {
+    VxReportOnce("no OpenGL 3.3 core context", why);
+    return kNoHardwareDevice;
   }
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
   SDL_GLContext context = SDL_GL_CreateContext(window);
   if (!context) {
-    VxReportEnvironmentFailure("no OpenGL 3.3 core context", SDL_GetError());
+    VxReportOnce("no OpenGL 3.3 core context", SDL_GetError());
     return kNoHardwareDevice;
   }
   Device* made = new Device;
@@ -47,7 +52,7 @@ HRESULT CreateDevice(HWND hwnd, Device** device) {
   made->window = window;
   made->context = context;
   if (!made->MakeCurrent() || epoxy_gl_version() < 33) {
-    VxReportEnvironmentFailure("no OpenGL 3.3 core context", "the driver offers an older version");
+    VxReportOnce("no OpenGL 3.3 core context", "the driver offers an older version");
     made->Release();
     return kNoHardwareDevice;
   }

@@ -197,7 +197,7 @@ bool BuildProgram(int mask, Program* prog) {
   GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, &log);
   GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, fsSource.c_str(), &log) : 0;
   if (!vs || !fs) {
-    VxReportEnvironmentFailure("OpenGL shader compilation failed", log.c_str());
+    VxReportOnce("OpenGL shader compilation failed", log.c_str());
     if (vs) glDeleteShader(vs);
     return false;
   }
@@ -210,7 +210,7 @@ bool BuildProgram(int mask, Program* prog) {
   GLint linked = 0;
   glGetProgramiv(id, GL_LINK_STATUS, &linked);
   if (!linked) {
-    VxReportEnvironmentFailure("OpenGL shader link failed", "the renderer's program did not link");
+    VxReportOnce("OpenGL shader link failed", "the renderer's program did not link");
     glDeleteProgram(id);
     return false;
   }

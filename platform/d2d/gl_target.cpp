@@ -70,7 +70,7 @@ class GlTarget final : public TargetBase {
     glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
     glFramebufferTexture2D(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0, GL_TEXTURE_2D, color_, 0);
     if (glCheckFramebufferStatus(GL_FRAMEBUFFER) != GL_FRAMEBUFFER_COMPLETE) {
-      VxReportEnvironmentFailure("OpenGL framebuffer incomplete", "cannot render into an RGBA8 texture");
+      VxReportOnce("OpenGL framebuffer incomplete", "cannot render into an RGBA8 texture");
       return kNoHardwareDevice;
     }
     glClearColor(0, 0, 0, 1);

@@ -33,3 +33,10 @@ void VxPrepareSdl();
 // device, a file the loaders refuse). The program is the name the process
 // was started under. The game code itself never logs.
 void VxReportEnvironmentFailure(const char* what, const char* detail);
+// The same, but only the first time this `what` is reported in the process:
+// for failures that every retry would meet again.
+void VxReportOnce(const char* what, const char* detail);
+
+// Why no OpenGL 3.3 core context can be had, from the driver or Mesa's
+// software renderer (tried once when video starts); null while one can.
+const char* VxNoOpenGlReason();

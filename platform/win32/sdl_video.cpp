@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <set>
 
 namespace vxw {
 namespace {
@@ -35,6 +36,65 @@ bool IsHeadlessDriver(const char* name) {
   return name && (SDL_strcmp(name, "offscreen") == 0 || SDL_strcmp(name, "dummy") == 0);
 }
 
+// Why no OpenGL 3.3 core context can be had, once that is known; empty
+// while one can.
+std::string g_noOpenGl;
+
+// Whether the OpenGL library gives a 3.3 core context: made once on a hidden
+// window and thrown away. The library stays loaded only if it does.
+bool CanMakeCoreContext(std::string* why) {
+  if (SDL_GL_LoadLibrary(NULL) != 0) {
+    *why = SDL_GetError();
+    return false;
+  }
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+  bool ok = false;
+  SDL_Window* window = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+  SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
+  if (!context) {
+    *why = SDL_GetError();
+  } else {
+    using GetString = const unsigned char* (*)(unsigned);
+    auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+    const unsigned kGlVersion = 0x1F02;
+    const char* version = getString ? reinterpret_cast<const char*>(getString(kGlVersion)) : nullptr;
+    int major = 0, minor = 0;
+    if (version) std::sscanf(version, "%d.%d", &major, &minor);
+    ok = major > 3 || (major == 3 && minor >= 3);
+    if (!ok) *why = std::string("the driver offers OpenGL ") + (version ? version : "of unknown version");
+    SDL_GL_DeleteContext(context);
+  }
+  if (window) SDL_DestroyWindow(window);
+  if (!ok) SDL_GL_UnloadLibrary();  // so that another try loads it afresh
+  return ok;
+}
+
+// As Direct2D turns to its software rasteriser when the hardware cannot
+// serve: where the driver gives no 3.3 core context, Mesa's software
+// renderer gets one try, before any window needs OpenGL. Says so only when
+// it had to.
+void ChooseOpenGl() {
+  std::string why;
+  if (CanMakeCoreContext(&why)) return;
+  const char* forced = SDL_getenv("LIBGL_ALWAYS_SOFTWARE");
+  const char* driver = SDL_getenv("GALLIUM_DRIVER");
+  if (forced && SDL_strcmp(forced, "1") == 0 && driver && SDL_strcmp(driver, "llvmpipe") == 0) {
+    g_noOpenGl = why;
+    return;
+  }
+  SDL_setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
+  SDL_setenv("GALLIUM_DRIVER", "llvmpipe", 1);
+  std::string softwareWhy;
+  if (CanMakeCoreContext(&softwareWhy)) {
+    VxReportEnvironmentFailure("drawing with Mesa's software renderer",
+                               ("the OpenGL driver gives no 3.3 core context: " + why).c_str());
+  } else {
+    g_noOpenGl = why + "; Mesa's software renderer: " + softwareWhy;
+  }
+}
+
 }  // namespace
 
 bool EnsureVideo(bool report) {
@@ -59,6 +119,7 @@ bool EnsureVideo(bool report) {
     } else {
       g_videoState = VideoState::Up;
       g_videoUp = true;
+      ChooseOpenGl();
       // One load held for the process: SDL otherwise unloads OpenGL with the
       // last GL window and loads it again for the next.
       SDL_GL_LoadLibrary(NULL);
@@ -73,6 +134,15 @@ bool EnsureVideo(bool report) {
 }
 
 bool VideoUp() { return g_videoUp; }
+
+}  // namespace vxw
+
+const char* VxNoOpenGlReason() {
+  std::lock_guard<std::mutex> lock(vxw::g_videoMutex);
+  return vxw::g_noOpenGl.empty() ? nullptr : vxw::g_noOpenGl.c_str();
+}
+
+namespace vxw {
 
 Uint32 WakeEventType() {
   static const Uint32 type = SDL_RegisterEvents(1);
@@ -128,6 +198,17 @@ std::string VxPathToUtf8(const wchar_t* path) {
     if (c == '\\') c = '/';
   }
   return out;
+}
+
+void VxReportOnce(const char* what, const char* detail) {
+  // Never destroyed: worker threads may report while exit() runs.
+  static std::mutex& mutex = *new std::mutex;
+  static std::set<std::string>& said = *new std::set<std::string>;
+  {
+    std::lock_guard<std::mutex> lock(mutex);
+    if (!said.insert(what ? what : "").second) return;
+  }
+  VxReportEnvironmentFailure(what, detail);
 }
 
 void VxReportEnvironmentFailure(const char* what, const char* detail) {

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "app/shell.h"
 #include "scripted_game.h"
@@ -231,6 +232,50 @@ TEST(Startup, LostTargetOnTheWindowDrawsTheSamePicture) {
   EXPECT_EQ(s->readBackNonBlack, 0);
   EXPECT_EQ(ScenePixelsWrong(*s, tall), 0);
   EXPECT_EQ(s->liveObjectsAfterRun, 0);
+}
+
+int LinesWith(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
+  return n;
+}
+
+// Where the driver gives no OpenGL 3.3 core context, Mesa's software
+// renderer draws instead, and says so once; where neither can, the reason is
+// told once however many paints ask again.
+TEST(Startup, WithoutOpenGl33TheSoftwareRendererOrOneReason) {
+  {
+    SCOPED_TRACE("driver fails, software renderer draws");
+    fs::path dir = MakeWorkDir("software_fallback");
+    ResetScript();
+    Script()->closeAtFrame = 3;
+    RunResult r = RunWinMain(dir, false, [] {
+      unsetenv("LIBGL_ALWAYS_SOFTWARE");
+      setenv("GALLIUM_DRIVER", "zink", 1);  // needs Vulkan, which nobody offers here
+    });
+    EXPECT_EQ(r.exitCode, 0) << r.stderrText;
+    EXPECT_GE(Script()->frames, 3);
+    EXPECT_EQ(LinesWith(r.stderrText, "drawing with Mesa's software renderer"), 1) << r.stderrText;
+  }
+  {
+    SCOPED_TRACE("nothing gives 3.3");
+    fs::path dir = MakeWorkDir("no_renderer");
+    ResetScript();
+    RunResult r = RunWinMain(dir, false, [] {
+      unsetenv("LIBGL_ALWAYS_SOFTWARE");
+      setenv("MESA_GL_VERSION_OVERRIDE", "3.0", 1);
+      setenv("MESA_GLSL_VERSION_OVERRIDE", "130", 1);
+      std::thread([] {
+        while (!g_mainWindow.load()) Sleep(10);
+        Sleep(1500);  // some 45 paints that each ask for a target
+        PostMessageW(g_mainWindow, WM_CLOSE, 0, 0);
+      }).detach();
+    });
+    EXPECT_EQ(r.exitCode, 0) << r.stderrText;
+    EXPECT_EQ(Script()->frames, 0);
+    EXPECT_EQ(LinesWith(r.stderrText, "OpenGL"), 1) << r.stderrText;
+    EXPECT_EQ(LinesWith(r.stderrText, "no OpenGL 3.3 core context"), 1) << r.stderrText;
+  }
 }
 
 TEST(Startup, RenderTargetFailureDrawsNothingUntilItCanBeMade) {
