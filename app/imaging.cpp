@@ -17,7 +17,8 @@ HRESULT WicStartup() {
 }
 
 void WicCleanup() {
-  g_wicFactory->Release();
+  if (g_wicFactory) g_wicFactory->Release();
+  g_wicFactory = NULL;
   if (g_wicComInitialized) CoUninitialize();
   g_wicComInitialized = false;
 }

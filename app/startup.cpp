@@ -43,24 +43,53 @@ int LoadAssets() {
   return 1;
 }
 
+namespace {
+
+// Undoes what start-up did, in the shutdown's order, whether the message
+// loop ran or a step of start-up failed; what was never made is skipped.
+void ShutDown(HINSTANCE instance, bool comInitialized, bool lockInitialized) {
+  if (g_timerQueue) DeleteTimerQueueEx(g_timerQueue, INVALID_HANDLE_VALUE);
+  if (lockInitialized) DeleteCriticalSection(&g_renderLock);
+  DiscardDeviceResources();
+  if (g_backgroundFrame) g_backgroundFrame->Release();
+  if (g_spriteFrame) g_spriteFrame->Release();
+  DiscardDeviceIndependentResources();
+  // Still open only when start-up failed after making it.
+  HWND window = g_mainWindow;
+  if (window && IsWindow(window)) DestroyWindow(window);
+  UnregisterClassW(kWindowClassName, instance);
+  DShowHLP::Cleanup();
+  WicCleanup();
+  if (g_dwriteFactory) g_dwriteFactory->Release();
+  if (g_d2dFactory) g_d2dFactory->Release();
+  if (comInitialized) CoUninitialize();
+}
+
+int FailStartup(HINSTANCE instance, bool comInitialized, bool lockInitialized) {
+  ShutDown(instance, comInitialized, lockInitialized);
+  return kStartupFailed;
+}
+
+}  // namespace
+
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int cmdShow) {
   if (FAILED(CoInitialize(NULL))) return kStartupFailed;
   if (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_MULTI_THREADED, __uuidof(ID2D1Factory), NULL,
                                reinterpret_cast<void**>(&g_d2dFactory)))) {
-    return kStartupFailed;
+    return FailStartup(instance, true, false);
   }
   if (FAILED(DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
                                  reinterpret_cast<IUnknown**>(&g_dwriteFactory)))) {
-    return kStartupFailed;
+    return FailStartup(instance, true, false);
   }
-  if (FAILED(WicStartup())) return kStartupFailed;
+  if (FAILED(WicStartup())) return FailStartup(instance, true, false);
   DShowHLP::Startup();
   InitializeCriticalSection(&g_renderLock);
-  if (!LoadAssets()) return kStartupFailed;
+  if (!LoadAssets()) return FailStartup(instance, true, true);
   InitGameState();
-  if (FAILED(CreateDeviceIndependentResources())) return kStartupFailed;
+  if (FAILED(CreateDeviceIndependentResources())) return FailStartup(instance, true, true);
   g_mainWindow = CreateMainWindow(instance);
-  if (!g_mainWindow) return kStartupFailed;
+  if (!g_mainWindow) return FailStartup(instance, true, true);
 
   // The first paint runs here, before the timer exists: it makes the
   // target-dependent resources and the first game frame.
@@ -68,10 +97,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int cmdShow) {
   UpdateWindow(g_mainWindow);
 
   g_timerQueue = CreateTimerQueue();
-  if (!g_timerQueue) return kStartupFailed;  // shutdown could not delete a timer that landed elsewhere
+  if (!g_timerQueue) return FailStartup(instance, true, true);
   HANDLE timer = NULL;
   if (!CreateTimerQueueTimer(&timer, g_timerQueue, FrameTimerProc, NULL, 0, 33, WT_EXECUTEDEFAULT)) {
-    return kStartupFailed;
+    return FailStartup(instance, true, true);
   }
   g_lastTickMs = timeGetTime();
 
@@ -92,17 +121,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int cmdShow) {
     DispatchMessageW(&msg);
   }
 
-  DeleteTimerQueueEx(g_timerQueue, INVALID_HANDLE_VALUE);
-  DeleteCriticalSection(&g_renderLock);
-  DiscardDeviceResources();
-  if (g_backgroundFrame) g_backgroundFrame->Release();
-  if (g_spriteFrame) g_spriteFrame->Release();
-  DiscardDeviceIndependentResources();
-  UnregisterClassW(kWindowClassName, instance);
-  DShowHLP::Cleanup();
-  WicCleanup();
-  g_dwriteFactory->Release();
-  g_d2dFactory->Release();
-  CoUninitialize();
+  ShutDown(instance, true, true);
   return exitCode;
 }

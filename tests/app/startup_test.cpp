@@ -109,11 +109,12 @@ TEST(Startup, MissingImageShowsItsMessageAndOpensNothingElse) {
   }
 }
 
-TEST(Startup, MissingLastSoundKeepsTheFiveBeforeIt) {
+// A failed start-up undoes what it did: the five sounds loaded before the
+// missing one, the images and every other object are released again.
+TEST(Startup, MissingLastSoundReleasesWhatWasLoadedBeforeIt) {
   fs::path dir = MakeWorkDir("missing_sound");
   fs::remove(dir / "sound" / "Loc2.mp3");
   ResetScript();
-  // The map as the failed start-up leaves it.
   RunResult r = RunWinMain(dir, true, nullptr, [] {
     FILE* f = fopen("sounds.txt", "w");
     if (f) {
@@ -126,7 +127,39 @@ TEST(Startup, MissingLastSoundKeepsTheFiveBeforeIt) {
   EXPECT_EQ(Script()->initCalls, 0);
   std::ifstream in(dir / "sounds.txt");
   std::string all((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(all, "bgm001\nbgm002\nbgm003\nhit\npow\n");
+  EXPECT_EQ(all, "");
+  EXPECT_EQ(Script()->liveObjectsAfterRun, 0);
+}
+
+// The program itself as a player starts it, with each file missing in
+// turn: its message, exit code 1, and, where the leak checker runs, nothing
+// left behind at its exit.
+TEST(Startup, TheProgramEndsCleanlyWithAnyFileMissing) {
+  const char* files[] = {"images/back01.png", "images/jiki1.png", "sound/bgm01.mp3", "sound/bgm02.mp3",
+                         "sound/bgm03.mp3",   "sound/bom2.mp3",   "sound/SHOT.mp3",  "sound/Loc2.mp3"};
+  for (const char* file : files) {
+    SCOPED_TRACE(file);
+    fs::path dir = MakeWorkDir("program_without_file");
+    fs::remove(dir / file);
+    const fs::path errFile = dir / "stderr.txt";
+    fflush(NULL);
+    pid_t pid = fork();
+    if (pid == 0) {
+      if (chdir(dir.c_str()) != 0 || !freopen(errFile.c_str(), "w", stderr)) _exit(90);
+      execl(VX_PROGRAM_PATH, "vexalon", static_cast<char*>(nullptr));
+      _exit(91);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    std::ifstream in(errFile);
+    const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << said;
+    EXPECT_EQ(said.find("LeakSanitizer"), std::string::npos) << said;
+    const bool image = std::string(file).rfind("images/", 0) == 0;
+    EXPECT_NE(said.find(image ? "D2Dデモ: 画像ファイルが開けません" : "D2Dデモ: サウンドファイルが開けません"),
+              std::string::npos)
+        << said;
+  }
 }
 
 TEST(Startup, RunsFramesAndShutsDownCleanlyWhenClosed) {
