@@ -46,8 +46,12 @@ class FilterGraph final : public VxComObject<IGraphBuilder>,
     std::string path = VxPathToUtf8(file);
     int rate = 0;
     if (!MixerAcquire(&rate)) return VFW_E_CANNOT_RENDER;
-    HRESULT hr = Load(path, rate);
-    if (FAILED(hr)) MixerRelease();
+    std::string why;
+    HRESULT hr = Load(path, rate, &why);
+    if (FAILED(hr)) {
+      MixerRelease();
+      VxReportEnvironmentFailure(path.c_str(), why.empty() ? "cannot be played" : why.c_str());
+    }
     return hr;
   }
 
@@ -131,16 +135,22 @@ class FilterGraph final : public VxComObject<IGraphBuilder>,
   }
 
  private:
-  HRESULT Load(const std::string& path, int rate) {
+  HRESULT Load(const std::string& path, int rate, std::string* why) {
     std::unique_ptr<Mpg123Source> source;
-    HRESULT hr = Mpg123Source::Open(path, rate, &source);
+    HRESULT hr = Mpg123Source::Open(path, rate, &source, why);
     if (FAILED(hr)) return hr;
     std::unique_ptr<Stream> s(new (std::nothrow) Stream());
-    if (!s) return E_OUTOFMEMORY;
+    if (!s) {
+      *why = "out of memory";
+      return E_OUTOFMEMORY;
+    }
     int64_t wanted = int64_t(rate) * kHeadMs / 1000;
     s->head.resize(size_t(wanted) * 2);
     int got = source->Read(s->head.data(), int(wanted));
-    if (got <= 0) return VFW_E_UNSUPPORTED_STREAM;
+    if (got <= 0) {
+      *why = "truncated or corrupt";
+      return VFW_E_UNSUPPORTED_STREAM;
+    }
     s->head.resize(size_t(got) * 2);
     s->head.shrink_to_fit();
     s->headFrames = got;
@@ -149,7 +159,10 @@ class FilterGraph final : public VxComObject<IGraphBuilder>,
     s->source = std::move(source);
     s->events = events_;
     s->control.store(control_);
-    if (!MixerAdd(s.get())) return VFW_E_CANNOT_RENDER;  // every slot of the mix is taken
+    if (!MixerAdd(s.get())) {
+      *why = "too many sounds loaded";
+      return VFW_E_CANNOT_RENDER;
+    }
     rate_ = rate;
     stream_ = std::move(s);
     return S_OK;

@@ -12,12 +12,21 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 namespace vxds {
 
 namespace {
 
-HRESULT ErrnoToHresult(int error) {
+HRESULT ErrnoToHresult(int error, std::string* why) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+    case ENAMETOOLONG: *why = "not found"; break;
+    case EACCES:
+    case EPERM: *why = "not readable (permission denied)"; break;
+    default: *why = std::string("not readable (") + std::strerror(error) + ")"; break;
+  }
   switch (error) {
     case ENOENT: return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
     case ENOTDIR:
@@ -29,24 +38,41 @@ HRESULT ErrnoToHresult(int error) {
   }
 }
 
+// What a refused file is, by its first bytes: one that starts as MP3 files
+// do (an ID3 tag or an MPEG audio frame) is cut short or damaged.
+const char* WhatIsWrong(int fd) {
+  uint8_t head[3] = {};
+  const bool mp3 = pread(fd, head, sizeof head, 0) == ssize_t(sizeof head) &&
+                   ((head[0] == 'I' && head[1] == 'D' && head[2] == '3') || (head[0] == 0xFF && (head[1] & 0xE0) == 0xE0));
+  return mp3 ? "truncated or corrupt" : "not an MP3";
+}
+
 }  // namespace
 
-HRESULT Mpg123Source::Open(const std::string& path, int outRate, std::unique_ptr<Mpg123Source>* out) {
+HRESULT Mpg123Source::Open(const std::string& path, int outRate, std::unique_ptr<Mpg123Source>* out,
+                           std::string* why) {
   out->reset();
   struct stat st;
-  if (stat(path.c_str(), &st) != 0) return ErrnoToHresult(errno);
+  if (stat(path.c_str(), &st) != 0) return ErrnoToHresult(errno, why);
   // A directory opens and then reads as an error; FIFOs and devices may never end.
-  if (!S_ISREG(st.st_mode)) return E_ACCESSDENIED;
+  if (!S_ISREG(st.st_mode)) {
+    *why = S_ISDIR(st.st_mode) ? "a folder" : "not a regular file";
+    return E_ACCESSDENIED;
+  }
+  *why = "truncated or corrupt";
   if (st.st_size == 0) return VFW_E_INVALID_FILE_FORMAT;
 
   std::unique_ptr<Mpg123Source> s(new Mpg123Source());
   s->outRate_ = outRate;
   s->fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (s->fd_ < 0) return ErrnoToHresult(errno);
+  if (s->fd_ < 0) return ErrnoToHresult(errno, why);
 
   int err = MPG123_OK;
   s->mh_ = mpg123_new(nullptr, &err);
-  if (!s->mh_) return E_OUTOFMEMORY;
+  if (!s->mh_) {
+    *why = "out of memory";
+    return E_OUTOFMEMORY;
+  }
   // Strict: no hunting through junk for something that looks like a frame, and
   // tags are skipped rather than parsed into memory.
   mpg123_param(s->mh_, MPG123_ADD_FLAGS, MPG123_QUIET | MPG123_NO_RESYNC | MPG123_SKIP_ID3V2 | MPG123_GAPLESS, 0);
@@ -58,6 +84,7 @@ HRESULT Mpg123Source::Open(const std::string& path, int outRate, std::unique_ptr
   for (size_t i = 0; i < rateCount; ++i) {
     mpg123_format(s->mh_, rates[i], MPG123_MONO | MPG123_STEREO, MPG123_ENC_FLOAT_32);
   }
+  *why = WhatIsWrong(s->fd_);
   if (mpg123_open_fd(s->mh_, s->fd_) != MPG123_OK) return VFW_E_UNSUPPORTED_STREAM;
 
   long rate = 0;
@@ -66,7 +93,11 @@ HRESULT Mpg123Source::Open(const std::string& path, int outRate, std::unique_ptr
   if (r != MPG123_OK) {
     // Nothing that parses as a frame: cut short, or not MPEG audio at all.
     off_t consumed = mpg123_tell_stream(s->mh_);
-    return (consumed >= 0 && consumed < 4) ? VFW_E_INVALID_FILE_FORMAT : VFW_E_UNSUPPORTED_STREAM;
+    if (consumed >= 0 && consumed < 4) {
+      *why = "truncated or corrupt";
+      return VFW_E_INVALID_FILE_FORMAT;
+    }
+    return VFW_E_UNSUPPORTED_STREAM;
   }
   if (rate <= 0 || (channels != 1 && channels != 2) || encoding != MPG123_ENC_FLOAT_32) {
     return VFW_E_UNSUPPORTED_STREAM;
@@ -82,7 +113,9 @@ HRESULT Mpg123Source::Open(const std::string& path, int outRate, std::unique_ptr
   if (srcLength > 0) s->length_ = (int64_t(srcLength) * outRate + rate - 1) / rate;
 
   // Playable means at least one frame decodes.
+  *why = "truncated or corrupt";
   if (!s->Fill()) return VFW_E_UNSUPPORTED_STREAM;
+  why->clear();
   *out = std::move(s);
   return S_OK;
 }

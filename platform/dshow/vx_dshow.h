@@ -29,7 +29,9 @@ namespace vxds {
 class Mpg123Source {
  public:
   // Fails with an HRESULT unless the file yields at least one audio frame.
-  static HRESULT Open(const std::string& path, int outRate, std::unique_ptr<Mpg123Source>* source);
+  // On failure *why says in plain words what is wrong with the file.
+  static HRESULT Open(const std::string& path, int outRate, std::unique_ptr<Mpg123Source>* source,
+                      std::string* why);
   ~Mpg123Source();
 
   // Up to `frames` frames from the current position; fewer only at the end.

@@ -159,6 +159,7 @@ TEST(Startup, TheProgramEndsCleanlyWithAnyFileMissing) {
     EXPECT_NE(said.find(image ? "D2Dデモ: 画像ファイルが開けません" : "D2Dデモ: サウンドファイルが開けません"),
               std::string::npos)
         << said;
+    EXPECT_NE(said.find(std::string("vexalon: ") + file + ": not found\n"), std::string::npos) << said;
   }
 }
 

@@ -3,6 +3,7 @@
 #include "graph_util.h"
 #include "mp3_fixture.h"
 #include "vx_sound_testing.h"
+#include "tests/support/capture_stderr.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -64,16 +65,17 @@ TEST_F(GraphTest, RenderFileRefusesWhatIsNotPlayable) {
   id3.resize(10 + 2000, 0);
   std::vector<uint8_t> bigTag = {'I', 'D', '3', 4, 0, 0x7F, 0x7F, 0x7F, 0x7F};  // claims 256 MB, has 9 bytes
   mkdir("adir.mp3", 0755);
-  struct Case { const char* file; std::vector<uint8_t> bytes; HRESULT expected; } cases[] = {
-      {"missing.mp3", {}, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)},
-      {"adir.mp3", {}, E_ACCESSDENIED},
-      {"empty.mp3", {}, VFW_E_INVALID_FILE_FORMAT},
-      {"png.mp3", png, VFW_E_UNSUPPORTED_STREAM},
-      {"noise.mp3", noise, VFW_E_UNSUPPORTED_STREAM},
-      {"tagonly.mp3", id3, 0},
-      {"bigtag.mp3", bigTag, 0},
-      {"header3.mp3", std::vector<uint8_t>(good.begin(), good.begin() + 3), 0},
-      {"header40.mp3", std::vector<uint8_t>(good.begin(), good.begin() + 40), 0},
+  // why: the reason on the loader's stderr line.
+  struct Case { const char* file; std::vector<uint8_t> bytes; HRESULT expected; const char* why; } cases[] = {
+      {"missing.mp3", {}, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "not found"},
+      {"adir.mp3", {}, E_ACCESSDENIED, "a folder"},
+      {"empty.mp3", {}, VFW_E_INVALID_FILE_FORMAT, "truncated or corrupt"},
+      {"png.mp3", png, VFW_E_UNSUPPORTED_STREAM, "not an MP3"},
+      {"noise.mp3", noise, VFW_E_UNSUPPORTED_STREAM, "not an MP3"},
+      {"tagonly.mp3", id3, 0, "truncated or corrupt"},
+      {"bigtag.mp3", bigTag, 0, "truncated or corrupt"},
+      {"header3.mp3", std::vector<uint8_t>(good.begin(), good.begin() + 3), 0, "truncated or corrupt"},
+      {"header40.mp3", std::vector<uint8_t>(good.begin(), good.begin() + 40), 0, "truncated or corrupt"},
   };
   int before = vxtest::LiveFilterGraphs();
   for (const Case& c : cases) {
@@ -81,8 +83,12 @@ TEST_F(GraphTest, RenderFileRefusesWhatIsNotPlayable) {
       WriteFile(c.file, c.bytes);
     }
     std::string name(c.file);
-    Graph g(std::wstring(name.begin(), name.end()));
+    std::unique_ptr<Graph> made;
+    const std::string said =
+        support::CaptureStderr([&] { made = std::make_unique<Graph>(std::wstring(name.begin(), name.end())); });
+    Graph& g = *made;
     EXPECT_TRUE(FAILED(g.rendered)) << c.file;
+    EXPECT_EQ(said, support::ProgramPrefix() + c.file + ": " + c.why + "\n");
     if (c.expected) {
       EXPECT_EQ(g.rendered, c.expected) << c.file;
     }
