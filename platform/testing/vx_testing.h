@@ -81,6 +81,10 @@ void FailNextRenderTargetCreation(HRESULT failure);
 // window has no real render target, or while a frame is open on it.
 bool ReadWindowPixels(HWND hwnd, std::vector<uint8_t>& rgba, int* width, int* height);
 
+// Called with a message box's window once its first frame is drawn, inside
+// the box's modal loop (null: nothing is called).
+void OnMessageBoxShown(void (*shown)(HWND box));
+
 // How many of the platform's COM objects (factories, targets, brushes,
 // bitmaps, formats, frames, graphs...) exist right now.
 long LiveComObjects();

@@ -153,6 +153,17 @@ void TranslateWindowEvent(const SDL_WindowEvent& event) {
   g_input.push_back(m);
 }
 
+// The left button, at client coordinates packed as Windows packs them.
+void TranslateButton(const SDL_MouseButtonEvent& button) {
+  if (button.button != SDL_BUTTON_LEFT) return;
+  std::shared_ptr<Window> window = FindWindowBySdlId(button.windowID);
+  if (!window) return;
+  const UINT message = button.type == SDL_MOUSEBUTTONDOWN ? WM_LBUTTONDOWN : WM_LBUTTONUP;
+  MSG m = MakeMessage(window->hwnd, message, 0, MAKELONG(button.x, button.y));
+  std::lock_guard<std::mutex> lock(g_queueMutex);
+  g_input.push_back(m);
+}
+
 void Translate(const SDL_Event& event) {
   if (event.type == WakeEventType()) {
     g_wakeQueued = false;
@@ -165,6 +176,10 @@ void Translate(const SDL_Event& event) {
       break;
     case SDL_WINDOWEVENT:
       TranslateWindowEvent(event.window);
+      break;
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP:
+      TranslateButton(event.button);
       break;
     default:
       // SDL_QUIT included: closing a window arrives as its own close event.

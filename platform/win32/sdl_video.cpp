@@ -1,4 +1,5 @@
-// SDL video start-up, text conversion, screen metrics and message boxes.
+// SDL video start-up, the choice of OpenGL, text conversion, screen metrics
+// and the platform's stderr lines.
 #include "win32_internal.h"
 
 #include <vx_window.h>
@@ -30,10 +31,6 @@ void EndVideoAtExit() {
   std::lock_guard<std::mutex> lock(g_videoMutex);
   g_videoUp = false;
   g_videoState = VideoState::Ended;
-}
-
-bool IsHeadlessDriver(const char* name) {
-  return name && (SDL_strcmp(name, "offscreen") == 0 || SDL_strcmp(name, "dummy") == 0);
 }
 
 // Why no OpenGL 3.3 core context can be had, once that is known; empty
@@ -134,6 +131,10 @@ bool EnsureVideo(bool report) {
 }
 
 bool VideoUp() { return g_videoUp; }
+
+bool IsHeadlessDriver(const char* name) {
+  return name && (SDL_strcmp(name, "offscreen") == 0 || SDL_strcmp(name, "dummy") == 0);
+}
 
 }  // namespace vxw
 
@@ -271,17 +272,3 @@ BOOL WINAPI SystemParametersInfoW(UINT action, UINT, PVOID pvParam, UINT) {
   return TRUE;
 }
 
-int WINAPI MessageBoxW(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-  std::string body = VxUtf32ToUtf8(text);
-  std::string title = VxUtf32ToUtf8(caption);
-  // A headless driver has nobody to click OK: the box would never close.
-  if (vxw::EnsureVideo(false) && !vxw::IsHeadlessDriver(SDL_GetCurrentVideoDriver())) {
-    Uint32 flags = (type & MB_ICONERROR) ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
-    if (SDL_ShowSimpleMessageBox(flags, title.c_str(), body.c_str(), VxSdlWindowOf(owner)) == 0) {
-      return IDOK;
-    }
-  }
-  std::fprintf(stderr, "%s: %s\n", title.c_str(), body.c_str());
-  std::fflush(stderr);
-  return IDOK;
-}

@@ -15,6 +15,8 @@ namespace vxw {
 bool EnsureVideo(bool report);
 // True once SDL video is up and until the process exits; any thread.
 bool VideoUp();
+// SDL's drivers that show nothing (offscreen, dummy).
+bool IsHeadlessDriver(const char* name);
 
 
 struct Window {
