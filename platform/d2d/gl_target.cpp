@@ -60,10 +60,11 @@ class GlTarget final : public TargetBase {
     if (FAILED(hr)) return hr;
     SDL_GL_SetSwapInterval(1);  // a refusal only means no vsync
 
+    // The offscreen picture starts at one pixel: a window of the picture's
+    // size is drawn straight into, and needs it only for a read-back.
     glGenTextures(1, &color_);
     glBindTexture(GL_TEXTURE_2D, color_);
-    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, std::max<UINT>(width_, 1), std::max<UINT>(height_, 1), 0, GL_RGBA,
-                 GL_UNSIGNED_BYTE, nullptr);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, 1, 1, 0, GL_RGBA, GL_UNSIGNED_BYTE, nullptr);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MIN_FILTER, GL_LINEAR);
     glTexParameteri(GL_TEXTURE_2D, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
     glGenFramebuffers(1, &fbo_);
@@ -109,6 +110,7 @@ class GlTarget final : public TargetBase {
   // The picture of the last EndDraw: there is none to give while a frame is open.
   bool ReadPixels(std::vector<uint8_t>& rgba, int* width, int* height) {
     if (InFrame() || !device_->MakeCurrent()) return false;
+    SizeOffscreen();
     if (replayable_) {
       // The last frame went straight to the window, whose buffer is gone
       // after the swap: draw it again offscreen, from the same stream.
@@ -297,6 +299,7 @@ class GlTarget final : public TargetBase {
     int dw = 0, dh = 0;
     SDL_GL_GetDrawableSize(device_->window, &dw, &dh);
     const bool direct = dw == static_cast<int>(width_) && dh == static_cast<int>(height_);
+    if (!direct) SizeOffscreen();
     Render(direct ? 0 : fbo_);
     if (!direct) Blit(dw, dh);
     SDL_GL_SwapWindow(device_->window);
@@ -304,6 +307,19 @@ class GlTarget final : public TargetBase {
     glFlush();
     replayable_ = direct;
     return device_->Lost() ? D2DERR_RECREATE_TARGET : S_OK;
+  }
+
+  // The offscreen picture at full size, black until drawn.
+  void SizeOffscreen() {
+    if (offscreenSized_) return;
+    offscreenSized_ = true;
+    glBindTexture(GL_TEXTURE_2D, color_);
+    glTexImage2D(GL_TEXTURE_2D, 0, GL_RGBA8, std::max<UINT>(width_, 1), std::max<UINT>(height_, 1), 0, GL_RGBA,
+                 GL_UNSIGNED_BYTE, nullptr);
+    glBindFramebuffer(GL_FRAMEBUFFER, fbo_);
+    glDisable(GL_SCISSOR_TEST);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT);
   }
 
   void WaitForLastFrame() {
@@ -391,6 +407,7 @@ class GlTarget final : public TargetBase {
   GLuint vao_ = 0, vbo_ = 0, fbo_ = 0, color_ = 0, atlasTexture_ = 0, dummy_ = 0;
   size_t vboCapacity_ = 0;
   bool replayable_ = false;     // the last frame drew to the window, and the draws can draw it again
+  bool offscreenSized_ = false;
   GLsync lastFrame_ = nullptr;
 };
 
