@@ -21,6 +21,7 @@
 
 #include "app/shell.h"
 #include "platform/internal/vx_window.h"
+#include "tests/support/capture_stderr.h"
 #include "vx_testing.h"
 
 namespace fs = std::filesystem;
@@ -34,6 +35,9 @@ struct Shared {
   int shown;                 // the box's first frame is drawn
   int result;                // what MessageBoxW returned
   long liveAfter;            // platform COM objects left once it returned
+  int ownerKeys, ownerPosts; // what the box's owner was given meanwhile
+  int quitCode;              // the caller's loop's WM_QUIT (-1: none)
+  uint8_t ownerPixel[4];     // the owner's drawing after the box
   int width, height;         // of the box's picture
   uint8_t box[kMaxSide * 512 * 4];        // the box's picture, RGBA
   uint8_t reference[kMaxSide * 512 * 4];  // the text layer's own rendering of its text
@@ -62,10 +66,13 @@ class Xvfb {
       _exit(127);
     }
     close(fds[1]);
-    char buffer[16] = {};
-    ssize_t n = read(fds[0], buffer, sizeof buffer - 1);  // the display's number, once it listens
+    // The display's number, once it listens, up to its newline: the server
+    // writes the two apart and dies if the second finds the pipe closed.
+    std::string number;
+    char c;
+    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
     close(fds[0]);
-    if (n > 0) display_ = ":" + std::string(buffer, size_t(n - (buffer[n - 1] == '\n')));
+    if (!number.empty()) display_ = ":" + number;
   }
   ~Xvfb() {
     if (pid_ > 0) {
@@ -86,10 +93,10 @@ struct Outcome {
   std::string err;
 };
 
-// Runs body in a child on the display (none: SDL's offscreen driver), in a
-// process group of its own; at shown (if given) the test acts on the running
-// child. Killed after 30 s.
-Outcome RunChild(const std::string& display, const std::function<int()>& body,
+// Runs body in a child with SDL's video driver (null: SDL's choice) and X
+// display (empty: none), in a process group of its own; at shown (if given)
+// the test acts on the running child. Killed after 30 s.
+Outcome RunChild(const char* driver, const std::string& display, const std::function<int()>& body,
                  const std::function<void(pid_t)>& shown = nullptr) {
   memset(TheShared(), 0, sizeof(Shared));
   const std::string errFile = fs::current_path() / "child_stderr.txt";
@@ -98,10 +105,14 @@ Outcome RunChild(const std::string& display, const std::function<int()>& body,
   if (pid == 0) {
     setpgid(0, 0);
     if (!freopen(errFile.c_str(), "w", stderr)) _exit(90);
-    if (display.empty()) {
-      setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    if (driver) {
+      setenv("SDL_VIDEODRIVER", driver, 1);
     } else {
       unsetenv("SDL_VIDEODRIVER");
+    }
+    if (display.empty()) {
+      unsetenv("DISPLAY");
+    } else {
       setenv("DISPLAY", display.c_str(), 1);
     }
     int code = body();
@@ -147,10 +158,10 @@ void OnShown(HWND box) {
   if (g_act) g_act(box);
 }
 
-void PushKey(HWND box, SDL_Keycode key) {
+void PushKey(HWND window, SDL_Keycode key) {
   SDL_Event e{};
   e.type = SDL_KEYDOWN;
-  e.key.windowID = SDL_GetWindowID(VxSdlWindowOf(box));
+  e.key.windowID = SDL_GetWindowID(VxSdlWindowOf(window));
   e.key.keysym.sym = key;
   SDL_PushEvent(&e);
   e.type = SDL_KEYUP;
@@ -201,6 +212,39 @@ void RenderReference(const wchar_t* text, int width, int height) {
   if (hwnd) DestroyWindow(hwnd);
 }
 
+// Writes an RGBA picture as a PPM, for a person to look at.
+void SavePicture(const std::string& path, const uint8_t* rgba, int width, int height) {
+  std::ofstream out(path, std::ios::binary);
+  out << "P6\n" << width << " " << height << "\n255\n";
+  for (int i = 0; i < width * height; ++i) out.write(reinterpret_cast<const char*>(rgba + 4 * i), 3);
+}
+
+// Dark pixels of the box's picture in [x0, x1) x [y0, y1).
+int InkIn(int x0, int y0, int x1, int y1) {
+  const Shared* s = TheShared();
+  int ink = 0;
+  for (int y = std::max(0, y0); y < std::min(y1, s->height); ++y) {
+    for (int x = std::max(0, x0); x < std::min(x1, s->width); ++x) ink += s->box[(y * s->width + x) * 4] < 128;
+  }
+  return ink;
+}
+
+// Where the OK button is in the box's picture: its blue frame.
+SDL_Rect ButtonInPicture() {
+  const Shared* s = TheShared();
+  int left = s->width, right = -1, top = s->height, bottom = -1;
+  for (int y = 0; y < s->height; ++y) {
+    for (int x = 0; x < s->width; ++x) {
+      const uint8_t* p = &s->box[(y * s->width + x) * 4];
+      if (p[0] == 0x00 && p[1] == 0x78 && p[2] == 0xD7) {
+        left = std::min(left, x), right = std::max(right, x);
+        top = std::min(top, y), bottom = std::max(bottom, y);
+      }
+    }
+  }
+  return SDL_Rect{left, top, right - left + 1, bottom - top + 1};
+}
+
 class MessageBoxTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -210,71 +254,69 @@ class MessageBoxTest : public ::testing::Test {
 };
 
 // The game without its sprite sheet, on a real display: the loader names the
-// file, the caption line comes before the box, the box shows the message as
-// the text layer draws it, and Enter ends it all with exit code 1.
+// file, the caption line is out before the box is up, the box shows the
+// message as the text layer draws it, and Enter ends it all with exit code 1.
 TEST_F(MessageBoxTest, MissingImageBoxShowsTheTextAndEnterClosesIt) {
   fs::path dir = fs::current_path() / "box_missing_image";
   fs::remove_all(dir);
   fs::create_directories(dir / "images");
   fs::copy_file(fs::path(VX_ASSETS_DIR) / "images" / "back01.png", dir / "images" / "back01.png");
-  Outcome out = RunChild(xvfb_.display(), [&] {
-    if (chdir(dir.c_str()) != 0) return 90;
-    g_act = [](HWND box) {
-      RenderReference(L"画像ファイルが開けません", TheShared()->width, TheShared()->height - 52);
-      PushKey(box, SDLK_RETURN);
-    };
-    vxtest::OnMessageBoxShown(OnShown);
-    return WinMain(reinterpret_cast<HINSTANCE>(1), nullptr, const_cast<char*>(""), SW_SHOWDEFAULT);
-  });
+  const std::string caption = "D2Dデモ: 画像ファイルが開けません\n";
+  std::string saidBeforeTheBox;
+  Outcome out = RunChild(
+      nullptr, xvfb_.display(),
+      [&] {
+        if (chdir(dir.c_str()) != 0) return 90;
+        g_act = [](HWND box) {
+          RenderReference(L"画像ファイルが開けません", TheShared()->width, TheShared()->height - 52);
+          PushKey(box, SDLK_RETURN);
+        };
+        vxtest::OnMessageBoxShown(OnShown);
+        return WinMain(reinterpret_cast<HINSTANCE>(1), nullptr, const_cast<char*>(""), SW_SHOWDEFAULT);
+      },
+      [&](pid_t) {
+        std::ifstream in(fs::current_path() / "child_stderr.txt");
+        saidBeforeTheBox.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+      });
   EXPECT_TRUE(out.exited);
   EXPECT_EQ(out.code, 1) << out.err;
-  const size_t loader = out.err.find("images/jiki1.png: not found\n");
-  const size_t caption = out.err.find("D2Dデモ: 画像ファイルが開けません\n");
-  EXPECT_NE(loader, std::string::npos) << out.err;
-  EXPECT_NE(caption, std::string::npos) << out.err;
-  EXPECT_LT(loader, caption);
+  EXPECT_EQ(out.err, support::ProgramPrefix() + "images/jiki1.png: not found\n" + caption);
+  EXPECT_NE(saidBeforeTheBox.find(caption), std::string::npos) << saidBeforeTheBox;
   const Shared* s = TheShared();
   ASSERT_EQ(s->shown, 1);
   ASSERT_GT(s->width, 0);
+  SavePicture("message_box.ppm", s->box, s->width, s->height);
   // Above the button's strip the box is the reference, pixel for pixel but
   // for a little antialiasing slack; and the text is really there.
-  int past = 0, ink = 0;
+  int past = 0;
   for (int y = 0; y < s->height - 52; ++y) {
     for (int x = 0; x < s->width; ++x) {
       const uint8_t* a = &s->box[(y * s->width + x) * 4];
       const uint8_t* b = &s->reference[(y * s->width + x) * 4];
       past += std::abs(a[0] - b[0]) > 8 || std::abs(a[1] - b[1]) > 8 || std::abs(a[2] - b[2]) > 8;
-      ink += a[0] < 128;
     }
   }
   EXPECT_EQ(past, 0);
-  EXPECT_GT(ink, 400);  // twelve CJK glyphs' worth of dark pixels
+  EXPECT_GT(InkIn(0, 0, s->width, s->height - 52), 400);  // twelve CJK glyphs' worth of dark pixels
 }
 
-// Escape, a click on OK and closing the box each end it with IDOK.
+// Escape, a click on OK and closing the box each end it with IDOK. The text
+// has a line too long for the box, which is broken to fit above the button.
 TEST_F(MessageBoxTest, EscapeClickAndCloseDismissIt) {
+  const wchar_t* text =
+      L"一行目\r\n設定ファイルの内容が正しくありません。もう一度インストールしてから起動してください。"
+      L"それでも直らないときは、お使いの環境をお知らせください。";
   const std::pair<const char*, void (*)(HWND)> ways[] = {
       {"escape", [](HWND box) { PushKey(box, SDLK_ESCAPE); }},
       {"click on OK",
        [](HWND box) {
-         // The button is where its blue frame is.
-         const Shared* s = TheShared();
-         int left = s->width, right = -1, top = s->height, bottom = -1;
-         for (int y = 0; y < s->height; ++y) {
-           for (int x = 0; x < s->width; ++x) {
-             const uint8_t* p = &s->box[(y * s->width + x) * 4];
-             if (p[0] == 0x00 && p[1] == 0x78 && p[2] == 0xD7) {
-               left = std::min(left, x), right = std::max(right, x);
-               top = std::min(top, y), bottom = std::max(bottom, y);
-             }
-           }
-         }
+         const SDL_Rect button = ButtonInPicture();
          SDL_Event e{};
          e.type = SDL_MOUSEBUTTONDOWN;
          e.button.windowID = SDL_GetWindowID(VxSdlWindowOf(box));
          e.button.button = SDL_BUTTON_LEFT;
-         e.button.x = (left + right) / 2;
-         e.button.y = (top + bottom) / 2;
+         e.button.x = button.x + button.w / 2;
+         e.button.y = button.y + button.h / 2;
          SDL_PushEvent(&e);
          e.type = SDL_MOUSEBUTTONUP;
          SDL_PushEvent(&e);
@@ -289,10 +331,10 @@ TEST_F(MessageBoxTest, EscapeClickAndCloseDismissIt) {
   };
   for (const auto& [name, act] : ways) {
     SCOPED_TRACE(name);
-    Outcome out = RunChild(xvfb_.display(), [act = act] {
+    Outcome out = RunChild(nullptr, xvfb_.display(), [act = act, text] {
       g_act = act;
       vxtest::OnMessageBoxShown(OnShown);
-      TheShared()->result = MessageBoxW(nullptr, L"二行の\n知らせ", L"見出し", MB_OK);
+      TheShared()->result = MessageBoxW(nullptr, text, L"見出し", MB_OK);
       TheShared()->liveAfter = vxtest::LiveComObjects();
       return 0;
     });
@@ -300,8 +342,81 @@ TEST_F(MessageBoxTest, EscapeClickAndCloseDismissIt) {
     EXPECT_EQ(TheShared()->shown, 1);
     EXPECT_EQ(TheShared()->result, IDOK);
     EXPECT_EQ(TheShared()->liveAfter, 0);
-    EXPECT_EQ(out.err, "見出し: 二行の 知らせ\n");
+    EXPECT_EQ(out.err, "見出し: " + VxUtf32ToUtf8(text).replace(9, 2, " ") + "\n");
+    // Nothing runs past the right margin or into the button's strip.
+    const Shared* s = TheShared();
+    EXPECT_LE(s->width, 900);
+    EXPECT_GT(InkIn(0, s->height - 52 - 40, s->width, s->height - 52), 0);
+    EXPECT_EQ(InkIn(s->width - 20, 0, s->width, s->height - 52), 0);
+    EXPECT_EQ(InkIn(0, s->height - 52, ButtonInPicture().x, s->height), 0);
   }
+}
+
+// A box with an owner keeps the owner's keys from it (Windows disables the
+// owner meanwhile) and dispatches its other messages; a quit posted while
+// the box is up ends it and is left for the caller's loop; the owner draws
+// as before once the box is gone.
+TEST_F(MessageBoxTest, OwnerAndCallerKeepTheirMessages) {
+  static HWND owner;
+  Outcome out = RunChild(nullptr, xvfb_.display(), [] {
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = [](HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) -> LRESULT {
+      TheShared()->ownerKeys += message == WM_KEYDOWN;
+      TheShared()->ownerPosts += message == WM_APP;
+      return DefWindowProcW(hwnd, message, wParam, lParam);
+    };
+    wc.lpszClassName = L"Owner";
+    RegisterClassExW(&wc);
+    owner = CreateWindowExW(0, L"Owner", L"", WS_VISIBLE, 0, 0, 166, 149, nullptr, nullptr, nullptr, nullptr);
+    ID2D1Factory* factory = nullptr;
+    ID2D1HwndRenderTarget* target = nullptr;
+    if (!owner ||
+        FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_SINGLE_THREADED, __uuidof(ID2D1Factory), nullptr,
+                                 reinterpret_cast<void**>(&factory))) ||
+        FAILED(factory->CreateHwndRenderTarget(D2D1::RenderTargetProperties(),
+                                               D2D1::HwndRenderTargetProperties(owner, D2D1::SizeU(160, 120)),
+                                               &target))) {
+      return 91;
+    }
+    target->BeginDraw();
+    target->Clear(D2D1::ColorF(0x0000FF));
+    target->EndDraw();
+
+    g_act = [](HWND) {
+      PushKey(owner, SDLK_a);
+      PostMessageW(owner, WM_APP, 0, 0);
+      PostQuitMessage(5);
+    };
+    vxtest::OnMessageBoxShown(OnShown);
+    TheShared()->result = MessageBoxW(owner, L"持ち主のある箱", L"見出し", MB_OK);
+    MSG msg;
+    BOOL got;
+    while ((got = GetMessageW(&msg, nullptr, 0, 0)) > 0) DispatchMessageW(&msg);
+    TheShared()->quitCode = got == 0 ? static_cast<int>(msg.wParam) : -1;
+
+    target->BeginDraw();
+    target->Clear(D2D1::ColorF(0x00FF00));
+    std::vector<uint8_t> rgba;
+    int w = 0, h = 0;
+    if (SUCCEEDED(target->EndDraw()) && vxtest::ReadWindowPixels(owner, rgba, &w, &h) && w == 160) {
+      memcpy(TheShared()->ownerPixel, &rgba[(60 * w + 80) * 4], 4);
+    }
+    target->Release();
+    factory->Release();
+    DestroyWindow(owner);
+    TheShared()->liveAfter = vxtest::LiveComObjects();
+    return 0;
+  });
+  EXPECT_EQ(out.code, 0) << out.err;
+  const Shared* s = TheShared();
+  EXPECT_EQ(s->shown, 1);
+  EXPECT_EQ(s->result, IDOK);
+  EXPECT_EQ(s->ownerKeys, 0);
+  EXPECT_EQ(s->ownerPosts, 1);
+  EXPECT_EQ(s->quitCode, 5);
+  EXPECT_EQ(std::vector<int>(s->ownerPixel, s->ownerPixel + 4), (std::vector<int>{0, 255, 0, 255}));
+  EXPECT_EQ(s->liveAfter, 0);
 }
 
 // SIGTERM while the box is up ends the process and leaves nothing of it
@@ -309,7 +424,7 @@ TEST_F(MessageBoxTest, EscapeClickAndCloseDismissIt) {
 TEST_F(MessageBoxTest, TerminationLeavesNoProcessBehind) {
   pid_t group = 0;
   Outcome out = RunChild(
-      xvfb_.display(),
+      nullptr, xvfb_.display(),
       [] {
         vxtest::OnMessageBoxShown(OnShown);
         MessageBoxW(nullptr, L"待っています", L"見出し", MB_OK);
@@ -328,15 +443,18 @@ TEST_F(MessageBoxTest, TerminationLeavesNoProcessBehind) {
 
 // Without a display to show it on, the box is its line alone, at once.
 TEST(MessageBoxHeadless, IsItsLineAlone) {
-  Outcome out = RunChild("", [] {
-    vxtest::OnMessageBoxShown(OnShown);
-    TheShared()->result = MessageBoxW(nullptr, L"a\nb", L"c", MB_OK);
-    return 0;
-  });
-  EXPECT_EQ(out.code, 0);
-  EXPECT_EQ(TheShared()->result, IDOK);
-  EXPECT_EQ(TheShared()->shown, 0);
-  EXPECT_EQ(out.err, "c: a b\n");
+  for (const char* driver : {"offscreen", "dummy", "x11"}) {  // x11 with no DISPLAY
+    SCOPED_TRACE(driver);
+    Outcome out = RunChild(driver, "", [] {
+      vxtest::OnMessageBoxShown(OnShown);
+      TheShared()->result = MessageBoxW(nullptr, L"a\nb", L"c", MB_OK);
+      return 0;
+    });
+    EXPECT_EQ(out.code, 0);
+    EXPECT_EQ(TheShared()->result, IDOK);
+    EXPECT_EQ(TheShared()->shown, 0);
+    EXPECT_EQ(out.err, "c: a b\n");
+  }
 }
 
 }  // namespace
