@@ -89,6 +89,36 @@ std::vector<uint8_t> PngHeaderOnly(uint32_t width, uint32_t height) {
   return bytes;
 }
 
+std::vector<uint8_t> PngCutShort(uint32_t width, uint32_t height, uint8_t colorType, bool interlaced,
+                                 size_t fileSize) {
+  PngDesc desc;
+  desc.colorType = colorType;
+  std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  std::vector<uint8_t> ihdr;
+  Put32(ihdr, width);
+  Put32(ihdr, height);
+  ihdr.insert(ihdr.end(), {8, colorType, 0, 0, uint8_t(interlaced ? 1 : 0)});
+  Chunk(out, "IHDR", ihdr);
+  const size_t framing = 12 + 12;  // the IDAT's and IEND's length, type and CRC
+  const size_t want = fileSize > out.size() + framing ? fileSize - out.size() - framing : 0;
+  // Zero rows deflate about a thousand to one: compress until there is enough.
+  std::vector<uint8_t> packed(want + 64), zeros(size_t(width) * BitsPerPixel(desc) / 8 + 1, 0);
+  z_stream z{};
+  deflateInit(&z, 9);
+  z.next_out = packed.data();
+  z.avail_out = uInt(packed.size());
+  while (z.avail_out > 0 && z.total_in < (uLong(1) << 30)) {
+    z.next_in = zeros.data();
+    z.avail_in = uInt(zeros.size());
+    deflate(&z, Z_NO_FLUSH);
+  }
+  deflateEnd(&z);
+  packed.resize(want);
+  Chunk(out, "IDAT", packed);
+  Chunk(out, "IEND", {});
+  return out;
+}
+
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
   FILE* f = std::fopen(path.c_str(), "wb");
   if (!f) return false;

@@ -23,6 +23,12 @@ std::vector<uint8_t> EncodePng(const PngDesc& desc);
 // A PNG whose IHDR claims width x height but carries only a tiny IDAT.
 std::vector<uint8_t> PngHeaderOnly(uint32_t width, uint32_t height);
 
+// A file of exactly fileSize bytes whose IHDR claims width x height (8-bit,
+// of the colour type and interlacing given) and whose IDAT holds only the
+// start of the image data, rows of zeros, cut short; CRCs all correct.
+std::vector<uint8_t> PngCutShort(uint32_t width, uint32_t height, uint8_t colorType, bool interlaced,
+                                 size_t fileSize);
+
 bool WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 
 }  // namespace vxtest

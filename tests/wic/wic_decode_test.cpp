@@ -3,11 +3,15 @@
 #include <SDL.h>
 #include <SDL_image.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <zlib.h>
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <random>
 
 #include "capture_stderr.h"
@@ -332,6 +336,76 @@ TEST(WicDecode, BadFilesFailWithAnHresult) {
   }
 }
 
+// Decodes in a child whose data may grow by at most budget bytes past what
+// it holds already; a decode that wants more gets E_OUTOFMEMORY there.
+HRESULT DecodeWithin(WicTest& wic, const std::string& path, size_t budget) {
+  int fds[2];
+  if (pipe(fds) != 0) return E_FAIL;
+  fflush(NULL);
+  pid_t pid = fork();
+  if (pid == 0) {
+    close(fds[0]);
+    std::ifstream status("/proc/self/status");
+    size_t dataKb = 0;
+    for (std::string line; std::getline(status, line);) {
+      if (line.rfind("VmData:", 0) == 0) dataKb = std::stoul(line.substr(7));
+    }
+    const rlimit limit = {dataKb * 1024 + budget, dataKb * 1024 + budget};
+    if (dataKb == 0 || setrlimit(RLIMIT_DATA, &limit) != 0 || !freopen("/dev/null", "w", stderr)) _exit(2);
+    IWICBitmapDecoder* decoder = nullptr;
+    HRESULT hr = wic.Decode(path, &decoder);
+    if (decoder) decoder->Release();
+    _exit(write(fds[1], &hr, sizeof hr) == sizeof hr ? 0 : 3);
+  }
+  close(fds[1]);
+  HRESULT hr = E_UNEXPECTED;
+  if (read(fds[0], &hr, sizeof hr) != sizeof hr) hr = E_UNEXPECTED;  // the child died
+  close(fds[0]);
+  int status = 0;
+  waitpid(pid, &status, 0);
+  return hr;
+}
+
+// A file that claims more than it holds costs what its header declares at
+// most (less for a plain PNG, which streams its rows), and an image past
+// the caps costs nothing: each decode runs with only a few megabytes to
+// spare, or the declared image's size where it must be decoded whole.
+TEST(WicDecode, ShortFilesCostNoMoreThanTheyDeclare) {
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+  GTEST_SKIP() << "the sanitizers' allocators map memory of their own";
+#endif
+  WicTest wic;
+  const std::string dir = FixtureDir("short");
+  const size_t kSpare = 4u << 20;
+  std::vector<uint8_t> bmp = BmpHeader(2048, 2048);  // 12 MB of rows declared, a few present
+  bmp.resize(bmp.size() + 5000, 0x40);
+  struct CostCase {
+    const char* name;
+    std::vector<uint8_t> bytes;
+    size_t budget;
+    HRESULT expect;
+  } cases[] = {
+      {"16384 x 16384 in 334 bytes", PngCutShort(16384, 16384, 6, false, 334), kSpare,
+       WINCODEC_ERR_IMAGESIZEOUTOFRANGE},
+      {"4096 x 4096 cut after 2 KB", PngCutShort(4096, 4096, 6, false, 2048), kSpare, WINCODEC_ERR_BADIMAGE},
+      {"8192 x 8192, the largest image, cut", PngCutShort(8192, 8192, 6, false, 4096), kSpare,
+       WINCODEC_ERR_BADIMAGE},
+      {"interlaced 2048 x 2048 cut", PngCutShort(2048, 2048, 6, true, 4096), (16u << 20) + kSpare,
+       WINCODEC_ERR_BADIMAGE},
+      {"bmp 2048 x 2048 cut", bmp, (16u << 20) + kSpare, WINCODEC_ERR_BADIMAGE},
+      // The limit bites: an interlaced image is decoded whole, which the spare alone cannot hold.
+      {"interlaced, without room for its image", PngCutShort(2048, 2048, 6, true, 4096), kSpare, E_OUTOFMEMORY},
+  };
+  int n = 0;
+  for (const CostCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string path = dir + "c" + std::to_string(n++) + (c.bytes[0] == 'B' ? ".bmp" : ".png");
+    ASSERT_TRUE(WriteFileBytes(path, c.bytes));
+    EXPECT_EQ(DecodeWithin(wic, path, c.budget), c.expect);
+  }
+  EXPECT_EQ(PngCutShort(16384, 16384, 6, false, 334).size(), 334u);
+}
+
 // The size limit is on the image, not on how the header looks: the largest
 // accepted width still decodes.
 TEST(WicDecode, LargestAcceptedSideDecodes) {
@@ -383,7 +457,7 @@ TEST(WicDecode, BandsContinueOneDecodeAndMatchTheWholeImage) {
   keyed.rows[0] = keyed.rows[1] = keyed.rows[2] = 0;
   keyed.trns = {0, 0, 0, 0, 0, 0};
   const std::pair<const char*, PngDesc> kinds[] = {
-      {"grey 4-bit", desc(0, 4, 1)},      {"rgb", desc(2, 8, 3)},
+      {"grey 4-bit", desc(0, 4, 1)},      {"rgb", desc(2, 8, 3)},   {"rgba", desc(6, 8, 4)},
       {"rgb keyed", keyed},               {"grey+alpha", desc(4, 8, 2)},
       {"rgba 16", desc(6, 16, 4)},        {"palette", palette},
       {"interlaced rgba", desc(6, 8, 4, true)}, {"interlaced grey", desc(0, 8, 1, true)},
