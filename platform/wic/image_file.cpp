@@ -172,7 +172,7 @@ HRESULT ReadWholeFile(const char* path, std::vector<uint8_t>* bytes, std::string
 
 HRESULT OpenRows(Container container, const std::vector<uint8_t>& file, std::unique_ptr<VxWicRows>* rows,
                  VxWicImageInfo* info) {
-  if (container == Container::Png) return VxWicOpenPngRows(file.data(), file.size(), rows, info);
+  if (container == Container::Png) return VxWicOpenPngRows(file.data(), file.size(), true, rows, info);
   return VxWicOpenSdlImageRows(file.data(), file.size(), container == Container::Jpeg, rows, info);
 }
 
@@ -280,9 +280,10 @@ class Decoder : public VxComObject<IWICBitmapDecoder> {
   VxRef<Frame> frame_;
 };
 
-// Decodes the whole file once, keeping nothing of it, so that a bad file is
+// Reads the whole file once, keeping nothing of it, so that a bad file is
 // refused now rather than when its pixels are first wanted.
 HRESULT Check(Container container, const std::vector<uint8_t>& file, VxWicImageInfo* info) {
+  if (container == Container::Png) return VxWicCheckPng(file.data(), file.size(), info);
   std::unique_ptr<VxWicRows> rows;
   HRESULT hr = OpenRows(container, file, &rows, info);
   if (FAILED(hr)) return hr;

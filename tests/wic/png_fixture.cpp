@@ -14,6 +14,13 @@ void Put32(std::vector<uint8_t>& out, uint32_t v) {
   out.push_back(uint8_t(v));
 }
 
+uint32_t BitsPerPixel(const PngDesc& s) {
+  static const int channels[] = {1, 0, 3, 1, 2, 0, 4};
+  return uint32_t(channels[s.colorType <= 6 ? s.colorType : 1]) * s.bitDepth;
+}
+
+}  // namespace
+
 void Chunk(std::vector<uint8_t>& out, const char type[4], const std::vector<uint8_t>& data) {
   Put32(out, uint32_t(data.size()));
   size_t start = out.size();
@@ -23,14 +30,7 @@ void Chunk(std::vector<uint8_t>& out, const char type[4], const std::vector<uint
   Put32(out, uint32_t(crc));
 }
 
-uint32_t BitsPerPixel(const PngDesc& s) {
-  static const int channels[] = {1, 0, 3, 1, 2, 0, 4};
-  return uint32_t(channels[s.colorType <= 6 ? s.colorType : 1]) * s.bitDepth;
-}
-
-}  // namespace
-
-std::vector<uint8_t> EncodePng(const PngDesc& desc) {
+std::vector<uint8_t> PngHead(const PngDesc& desc) {
   std::vector<uint8_t> out = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
   std::vector<uint8_t> ihdr;
   Put32(ihdr, desc.width);
@@ -39,8 +39,10 @@ std::vector<uint8_t> EncodePng(const PngDesc& desc) {
   Chunk(out, "IHDR", ihdr);
   if (!desc.palette.empty()) Chunk(out, "PLTE", desc.palette);
   if (!desc.trns.empty()) Chunk(out, "tRNS", desc.trns);
+  return out;
+}
 
-  // Filter type 0 on every row.
+std::vector<uint8_t> PngScanlines(const PngDesc& desc) {
   size_t rowBytes = (size_t(desc.width) * BitsPerPixel(desc) + 7) / 8;
   auto byteAt = [&](size_t at) { return at < desc.rows.size() ? desc.rows[at] : uint8_t(0); };
   std::vector<uint8_t> raw;
@@ -64,11 +66,20 @@ std::vector<uint8_t> EncodePng(const PngDesc& desc) {
       for (size_t i = 0; i < rowBytes; ++i) raw.push_back(byteAt(y * rowBytes + i));
     }
   }
+  return raw;
+}
+
+std::vector<uint8_t> Deflate(const std::vector<uint8_t>& raw) {
   uLongf packedSize = compressBound(uLong(raw.size()));
   std::vector<uint8_t> packed(packedSize);
   compress(packed.data(), &packedSize, raw.data(), uLong(raw.size()));
   packed.resize(packedSize);
-  Chunk(out, "IDAT", packed);
+  return packed;
+}
+
+std::vector<uint8_t> EncodePng(const PngDesc& desc) {
+  std::vector<uint8_t> out = PngHead(desc);
+  Chunk(out, "IDAT", Deflate(PngScanlines(desc)));
   Chunk(out, "IEND", {});
   return out;
 }

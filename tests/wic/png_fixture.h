@@ -20,6 +20,14 @@ struct PngDesc {
 // The whole file; the IHDR fields are written as given, unchecked.
 std::vector<uint8_t> EncodePng(const PngDesc& desc);
 
+// Its parts: the signature and the chunks before the image data; the image
+// data before compression (each stored row behind filter type 0); zlib's
+// compression; one chunk with its length and CRC.
+std::vector<uint8_t> PngHead(const PngDesc& desc);
+std::vector<uint8_t> PngScanlines(const PngDesc& desc);
+std::vector<uint8_t> Deflate(const std::vector<uint8_t>& raw);
+void Chunk(std::vector<uint8_t>& out, const char type[4], const std::vector<uint8_t>& data);
+
 // A PNG whose IHDR claims width x height but carries only a tiny IDAT.
 std::vector<uint8_t> PngHeaderOnly(uint32_t width, uint32_t height);
 

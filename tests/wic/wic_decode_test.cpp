@@ -336,8 +336,105 @@ TEST(WicDecode, BadFilesFailWithAnHresult) {
   }
 }
 
+bool DecodesEveryRow(const std::vector<uint8_t>& file) {
+  std::unique_ptr<VxWicRows> rows;
+  VxWicImageInfo info;
+  if (FAILED(VxWicOpenPngRows(file.data(), file.size(), false, &rows, &info))) return false;
+  std::vector<uint8_t> row(size_t(info.width) * VxWicBytesPerPixel(info.format));
+  for (UINT y = 0; y < info.height; ++y) {
+    if (!rows->Next(row.data())) return false;
+  }
+  return true;
+}
+
+// A file is checked when it is opened by inflating its image data without
+// unfiltering it, and decoded later without its checksums. The check must
+// refuse exactly what decoding every row with libpng refuses, whatever the
+// damage: cut anywhere, any byte changed, the image data cut, split across
+// chunks or interrupted, its compressed bytes or filter types wrong.
+TEST(WicDecode, CheckAtOpeningAgreesWithDecodingEveryRow) {
+  std::mt19937 noise(7);
+  auto desc = [&](uint32_t w, uint32_t h, uint8_t color, uint8_t depth, bool interlaced) {
+    PngDesc d;
+    d.width = w, d.height = h, d.colorType = color, d.bitDepth = depth, d.interlaced = interlaced;
+    d.rows.resize(size_t(w) * h * 8);
+    for (uint8_t& b : d.rows) b = uint8_t(noise() % 4 ? noise() : 0);
+    if (color == 3) d.palette = {255, 0, 0, 0, 255, 0, 0, 0, 255, 9, 99, 199};
+    return d;
+  };
+  const PngDesc bases[] = {desc(5, 4, 6, 8, false), desc(7, 5, 2, 16, true), desc(9, 3, 3, 2, false),
+                           desc(3, 9, 4, 8, true)};
+  int accepted = 0, refused = 0, disagreements = 0;
+  auto compare = [&](const char* what, size_t k, const std::vector<uint8_t>& file) {
+    VxWicImageInfo info;
+    const bool checked = VxWicCheckPng(file.data(), file.size(), &info) == S_OK;
+    const bool decoded = DecodesEveryRow(file);
+    (decoded ? accepted : refused)++;
+    if (checked != decoded && ++disagreements <= 10) {
+      ADD_FAILURE() << what << " at " << k << ": the check " << (checked ? "accepts" : "refuses")
+                    << ", decoding " << (decoded ? "succeeds" : "fails");
+    }
+  };
+  for (const PngDesc& base : bases) {
+    SCOPED_TRACE(std::to_string(base.width) + " x " + std::to_string(base.height) + ", colour type " +
+                 std::to_string(base.colorType) + (base.interlaced ? ", interlaced" : ""));
+    const std::vector<uint8_t> head = PngHead(base), raw = PngScanlines(base), z = Deflate(raw);
+    auto file = [&](std::initializer_list<std::vector<uint8_t>> idats, bool textBetween = false) {
+      std::vector<uint8_t> f = head;
+      bool first = true;
+      for (const auto& part : idats) {
+        if (!first && textBetween) Chunk(f, "tEXt", {'a', 0, 'b'});
+        Chunk(f, "IDAT", part);
+        first = false;
+      }
+      Chunk(f, "IEND", {});
+      return f;
+    };
+    const std::vector<uint8_t> whole = file({z});
+    ASSERT_TRUE(DecodesEveryRow(whole));
+    for (size_t k = 0; k < whole.size(); ++k) {
+      compare("the file cut", k, std::vector<uint8_t>(whole.begin(), whole.begin() + k));
+      std::vector<uint8_t> changed = whole;
+      changed[k] ^= 0xFF;
+      compare("a byte of the file changed", k, changed);
+    }
+    for (size_t k = 0; k <= z.size(); ++k) {
+      const std::vector<uint8_t> a(z.begin(), z.begin() + k), b(z.begin() + k, z.end());
+      compare("the image data cut", k, file({a}));
+      compare("the image data split", k, file({a, {}, b}));
+      compare("the image data interrupted", k, file({a, b}, true));
+      const std::vector<uint8_t> split = file({a, b});
+      for (size_t cut = head.size(); cut < split.size(); cut += 3) {
+        compare("the split file cut", cut, std::vector<uint8_t>(split.begin(), split.begin() + cut));
+      }
+      if (k == z.size()) break;
+      for (uint8_t flip : {0x01, 0x80, 0xFF}) {
+        std::vector<uint8_t> changed = z;
+        changed[k] ^= flip;
+        compare("a compressed byte changed", k, file({changed}));
+      }
+    }
+    for (size_t k = 0; k < raw.size(); ++k) {
+      for (uint8_t value : {4, 5, 0xFF}) {
+        std::vector<uint8_t> changed = raw;
+        changed[k] = value;
+        compare("a stored byte set", k, file({Deflate(changed)}));
+      }
+    }
+    std::vector<uint8_t> longer = raw, shorter = raw;
+    longer.resize(raw.size() + 9, 0);
+    shorter.pop_back();
+    compare("more image data than rows", 0, file({Deflate(longer)}));
+    compare("one byte of image data short", 0, file({Deflate(shorter)}));
+  }
+  EXPECT_EQ(disagreements, 0);
+  EXPECT_GT(accepted, 1000);
+  EXPECT_GT(refused, 1000);
+}
+
 // Decodes in a child whose data may grow by at most budget bytes past what
-// it holds already; a decode that wants more gets E_OUTOFMEMORY there.
+// it holds already, and copies the frame's first row; a step that wants
+// more memory gets E_OUTOFMEMORY there.
 HRESULT DecodeWithin(WicTest& wic, const std::string& path, size_t budget) {
   int fds[2];
   if (pipe(fds) != 0) return E_FAIL;
@@ -354,6 +451,16 @@ HRESULT DecodeWithin(WicTest& wic, const std::string& path, size_t budget) {
     if (dataKb == 0 || setrlimit(RLIMIT_DATA, &limit) != 0 || !freopen("/dev/null", "w", stderr)) _exit(2);
     IWICBitmapDecoder* decoder = nullptr;
     HRESULT hr = wic.Decode(path, &decoder);
+    IWICBitmapFrameDecode* frame = nullptr;
+    if (SUCCEEDED(hr)) hr = decoder->GetFrame(0, &frame);
+    UINT width = 0, height = 0;
+    if (SUCCEEDED(hr)) hr = frame->GetSize(&width, &height);
+    if (SUCCEEDED(hr)) {
+      std::vector<uint8_t> row(size_t(width) * 4);
+      const WICRect first = {0, 0, INT(width), 1};
+      hr = frame->CopyPixels(&first, UINT(row.size()), UINT(row.size()), row.data());
+    }
+    if (frame) frame->Release();
     if (decoder) decoder->Release();
     _exit(write(fds[1], &hr, sizeof hr) == sizeof hr ? 0 : 3);
   }
@@ -367,9 +474,10 @@ HRESULT DecodeWithin(WicTest& wic, const std::string& path, size_t budget) {
 }
 
 // A file that claims more than it holds costs what its header declares at
-// most (less for a plain PNG, which streams its rows), and an image past
-// the caps costs nothing: each decode runs with only a few megabytes to
-// spare, or the declared image's size where it must be decoded whole.
+// most (less for a PNG, which is checked without being decoded whole), and
+// an image past the caps costs nothing: each decode runs with only a few
+// megabytes to spare, or the declared image's size where it must be decoded
+// whole.
 TEST(WicDecode, ShortFilesCostNoMoreThanTheyDeclare) {
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
   GTEST_SKIP() << "the sanitizers' allocators map memory of their own";
@@ -379,6 +487,10 @@ TEST(WicDecode, ShortFilesCostNoMoreThanTheyDeclare) {
   const size_t kSpare = 4u << 20;
   std::vector<uint8_t> bmp = BmpHeader(2048, 2048);  // 12 MB of rows declared, a few present
   bmp.resize(bmp.size() + 5000, 0x40);
+  PngDesc whole;
+  whole.width = whole.height = 2048;
+  whole.interlaced = true;
+  const std::vector<uint8_t> interlaced = EncodePng(whole);
   struct CostCase {
     const char* name;
     std::vector<uint8_t> bytes;
@@ -390,11 +502,13 @@ TEST(WicDecode, ShortFilesCostNoMoreThanTheyDeclare) {
       {"4096 x 4096 cut after 2 KB", PngCutShort(4096, 4096, 6, false, 2048), kSpare, WINCODEC_ERR_BADIMAGE},
       {"8192 x 8192, the largest image, cut", PngCutShort(8192, 8192, 6, false, 4096), kSpare,
        WINCODEC_ERR_BADIMAGE},
-      {"interlaced 2048 x 2048 cut", PngCutShort(2048, 2048, 6, true, 4096), (16u << 20) + kSpare,
-       WINCODEC_ERR_BADIMAGE},
+      // Checked without being decoded whole, though its rows only come whole after the last pass.
+      {"interlaced 2048 x 2048 cut", PngCutShort(2048, 2048, 6, true, 4096), kSpare, WINCODEC_ERR_BADIMAGE},
       {"bmp 2048 x 2048 cut", bmp, (16u << 20) + kSpare, WINCODEC_ERR_BADIMAGE},
-      // The limit bites: an interlaced image is decoded whole, which the spare alone cannot hold.
-      {"interlaced, without room for its image", PngCutShort(2048, 2048, 6, true, 4096), kSpare, E_OUTOFMEMORY},
+      // An interlaced image is decoded whole when its pixels are wanted: the
+      // limit bites where the spare alone cannot hold it.
+      {"interlaced 2048 x 2048", interlaced, (16u << 20) + kSpare, S_OK},
+      {"interlaced, without room for its image", interlaced, kSpare, E_OUTOFMEMORY},
   };
   int n = 0;
   for (const CostCase& c : cases) {
