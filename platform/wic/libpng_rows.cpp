@@ -59,6 +59,9 @@ unsigned StoredBits(int depth, int color) {
   return depth * (color >= 0 && color <= 6 ? kChannels[color] : 0);
 }
 
+// A stored row of cols pixels: its filter byte, then the packed pixels.
+size_t StoredRowBytes(png_uint_32 cols, unsigned bits) { return 1 + (size_t(cols) * bits + 7) / 8; }
+
 // Reads the header chunks and sets the transforms that give the frame's
 // format: 8-bit grey and 8-bit RGB stay as they are; everything with alpha,
 // a colour key or a palette becomes straight BGRA.
@@ -273,7 +276,7 @@ bool ForEachStoredRow(const Layout& layout, bool interlaced, Fn&& fn) {
     const png_uint_32 cols = interlaced ? PNG_PASS_COLS(layout.width, pass) : layout.width;
     const png_uint_32 rows = interlaced ? PNG_PASS_ROWS(layout.height, pass) : layout.height;
     if (cols == 0) continue;
-    const size_t bytes = 1 + (size_t(cols) * layout.storedBits + 7) / 8;
+    const size_t bytes = StoredRowBytes(cols, layout.storedBits);
     for (png_uint_32 y = 0; y < rows; ++y) {
       if (!fn(bytes)) return false;
     }
@@ -294,7 +297,7 @@ class PngCheck : PngReader {
     const bool interlaced = png_get_interlace_type(png_, info_) != PNG_INTERLACE_NONE;
     std::vector<uint8_t> row;
     try {
-      row.resize(1 + (size_t(layout.width) * layout.storedBits + 7) / 8);
+      row.resize(StoredRowBytes(layout.width, layout.storedBits));
     } catch (const std::bad_alloc&) {
       return E_OUTOFMEMORY;
     }
