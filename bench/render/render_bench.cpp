@@ -18,7 +18,7 @@
 #include <functional>
 #include <vector>
 
-#include "platform/internal/vx_com.h"
+#include "vx_com.h"
 #include "tests/support/memory_source.h"
 #include "vx_testing.h"
 

@@ -8,7 +8,7 @@
 #include <typeinfo>
 #include <vector>
 
-#include "internal/vx_com.h"
+#include "vx_com.h"
 
 namespace vxd2d {
 

@@ -4,7 +4,8 @@
 #include <new>
 
 #include "d2d/d2d_internal.h"
-#include "internal/vx_window.h"
+#include "vx_support.h"
+#include "vx_window.h"
 
 namespace vxd2d {
 

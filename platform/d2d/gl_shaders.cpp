@@ -6,7 +6,7 @@
 #include <string>
 
 #include "d2d/gl_instance.h"
-#include "internal/vx_window.h"
+#include "vx_support.h"
 
 namespace vxd2d {
 namespace {

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
-#include "internal/vx_text.h"
+#include "vx_text.h"
 
 namespace vxd2d {
 namespace {

@@ -20,7 +20,7 @@
 #include "d2d/gl_shaders.h"
 #include "d2d/gl_stream.h"
 #include "d2d/glyph_atlas.h"
-#include "internal/vx_window.h"
+#include "vx_support.h"
 #include "testing/vx_testing.h"
 
 namespace vxd2d {

@@ -5,7 +5,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "internal/vx_text.h"
+#include "vx_text.h"
 
 namespace vxd2d {
 

@@ -3,7 +3,7 @@
 #include "vx_dshow.h"
 #include "testing/vx_sound_testing.h"
 #include "vx_com.h"
-#include "vx_window.h"
+#include "vx_support.h"
 
 #include <new>
 

@@ -4,7 +4,7 @@
 // sounds still end on time.
 #include "vx_dshow.h"
 #include "testing/vx_sound_testing.h"
-#include "vx_window.h"
+#include "vx_support.h"
 
 #include <SDL.h>
 

@@ -4,7 +4,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 #include FT_SYNTHESIS_H
-#include <vx_window.h>
+#include "vx_support.h"
 
 #include <cmath>
 #include <map>
@@ -16,8 +16,8 @@
 #include <unordered_map>
 #include <vector>
 
-#include "internal/vx_com.h"
-#include "internal/vx_text.h"
+#include "vx_com.h"
+#include "vx_text.h"
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/lsan_interface.h>

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "vx_com.h"
-#include "vx_window.h"
+#include "vx_support.h"
 #include "wic/vx_wic.h"
 
 namespace {

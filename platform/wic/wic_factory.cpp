@@ -4,7 +4,7 @@
 #include <string>
 
 #include "vx_com.h"
-#include "vx_window.h"
+#include "vx_support.h"
 #include "wic/vx_wic.h"
 
 namespace {

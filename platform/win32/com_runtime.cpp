@@ -1,5 +1,5 @@
 // The COM runtime: per-thread initialisation counts and the class table.
-#include <vx_com.h>
+#include "vx_com.h"
 
 #include <mutex>
 #include <vector>

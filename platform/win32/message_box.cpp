@@ -6,8 +6,9 @@
 #include <d2d1.h>
 #include <d2d1helper.h>
 #include <dwrite.h>
-#include <vx_text.h>
-#include <vx_window.h>
+#include "vx_text.h"
+#include "vx_support.h"
+#include "vx_window.h"
 
 #include <algorithm>
 #include <cmath>

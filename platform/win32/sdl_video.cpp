@@ -1,15 +1,13 @@
-// SDL video start-up, the choice of OpenGL, text conversion, screen metrics
-// and the platform's stderr lines.
+// SDL video start-up, the choice of OpenGL and screen metrics.
 #include "win32_internal.h"
 
-#include <vx_window.h>
+#include "vx_support.h"
+#include "vx_window.h"
 
-#include <errno.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <set>
 
 namespace vxw {
 namespace {
@@ -162,72 +160,6 @@ bool PushWakeEvent() {
 }
 
 }  // namespace vxw
-
-std::string VxUtf32ToUtf8(const wchar_t* text) {
-  std::string out;
-  if (!text) return out;
-  for (; *text; ++text) {
-    uint32_t c = static_cast<uint32_t>(*text);
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
-
-void VxPrepareSdl() {
-  static std::once_flag once;
-  std::call_once(once, [] { SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1"); });
-}
-
-std::string VxPathToUtf8(const wchar_t* path) {
-  std::string out = VxUtf32ToUtf8(path);
-  for (char& c : out) {
-    if (c == '\\') c = '/';
-  }
-  return out;
-}
-
-void VxReportOnce(const char* what, const char* detail) {
-  // Never destroyed: worker threads may report while exit() runs.
-  static std::mutex& mutex = *new std::mutex;
-  static std::set<std::string>& said = *new std::set<std::string>;
-  {
-    std::lock_guard<std::mutex> lock(mutex);
-    if (!said.insert(what ? what : "").second) return;
-  }
-  VxReportEnvironmentFailure(what, detail);
-}
-
-void VxReportEnvironmentFailure(const char* what, const char* detail) {
-  // The name the process was started under, as argv[0]'s last component.
-  std::string line = program_invocation_short_name;
-  line += ": ";
-  line += what ? what : "environment failure";
-  if (detail && *detail) {
-    line += ": ";
-    line += detail;
-  }
-  for (char& c : line) {
-    if (c == '\n' || c == '\r') c = ' ';
-  }
-  line += '\n';
-  std::fputs(line.c_str(), stderr);
-  std::fflush(stderr);
-}
 
 // Frame sizes of a fixed dialog-framed window with a caption; the window
 // layer subtracts exactly these to get the client area.

@@ -1,7 +1,8 @@
 // Window classes and windows, each window an SDL window with OpenGL.
 #include "win32_internal.h"
 
-#include <vx_window.h>
+#include "vx_support.h"
+#include "vx_window.h"
 
 #include <algorithm>
 #include <cwctype>

@@ -20,7 +20,8 @@
 #include <vector>
 
 #include "app/shell.h"
-#include "platform/internal/vx_window.h"
+#include "vx_support.h"
+#include "vx_window.h"
 #include "tests/support/capture_stderr.h"
 #include "vx_testing.h"
 

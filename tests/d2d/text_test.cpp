@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "alloc_counter.h"
-#include "platform/internal/vx_text.h"
+#include "vx_text.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "platform/internal/vx_com.h"
+#include "vx_com.h"
 
 namespace support {
 

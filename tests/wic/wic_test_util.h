@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/internal/vx_com.h"
+#include "vx_com.h"
 
 namespace vxtest {
 

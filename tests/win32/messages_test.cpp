@@ -12,7 +12,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/internal/vx_window.h"
+#include "vx_support.h"
+#include "vx_window.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/internal/vx_com.h"
+#include "vx_com.h"
 
 namespace {
 
