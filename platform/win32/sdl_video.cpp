@@ -4,7 +4,6 @@
 #include "vx_support.h"
 #include "vx_window.h"
 
-
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
