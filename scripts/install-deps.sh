@@ -1,18 +1,30 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the Windows
-# cross-build need, skipping what is already there.
+# Installs the Debian packages we build with, skipping what is already there.
+#   install-deps.sh play   what building and playing the three programs needs
+#   install-deps.sh        that, and what the tests, the benchmarks, the asset
+#                          tools and the Windows cross-build add
 set -euo pipefail
 
-packages=(
-  cmake ninja-build g++ pkg-config
-  libsdl2-dev libsdl2-image-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
+play=(
+  g++ cmake ninja-build pkg-config
+  libsdl2-dev libsdl2-image-dev
+  libepoxy-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libfreetype-dev libfontconfig-dev fonts-noto-cjk
-  libmpg123-dev mpg123
-  libcairo2-dev libpng-dev zlib1g-dev libmp3lame-dev
-  libgtest-dev
-  g++-mingw-w64-x86-64-posix
-  xvfb xauth
+  libmpg123-dev libpng-dev zlib1g-dev
+  # Title bars and close buttons on native Wayland
+  libdecor-0-plugin-1-cairo
 )
+develop=(
+  libgtest-dev xvfb xauth                # tests
+  libcairo2-dev libmp3lame-dev mpg123    # benchmarks, asset tools, test sounds
+  g++-mingw-w64-x86-64-posix             # Windows cross-build
+)
+
+case "${1:-all}" in
+  play) packages=("${play[@]}") ;;
+  all) packages=("${play[@]}" "${develop[@]}") ;;
+  *) echo "usage: $0 [play]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
