@@ -13,9 +13,6 @@
 
 #include <atomic>
 
-// The private message a sound's media graph posts to the window.
-#define WM_APP_SOUND_EVENT (WM_APP + 9999)
-
 // ---- start-up and shutdown ----
 extern ID2D1Factory* g_d2dFactory;
 extern IDWriteFactory* g_dwriteFactory;
