@@ -203,6 +203,14 @@ TEST_F(RecordingTest, WarmFramesAllocateNothing) {
   ID2D1Bitmap* bitmap = nullptr;
   ASSERT_EQ(target_->CreateBitmapFromWicBitmap(source, &bitmap), S_OK);
   source->Release();
+  IDWriteFactory* dwrite = nullptr;
+  ASSERT_EQ(DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
+                                reinterpret_cast<IUnknown**>(&dwrite)),
+            S_OK);
+  IDWriteTextFormat* format = nullptr;
+  ASSERT_EQ(dwrite->CreateTextFormat(L"メイリオ", nullptr, DWRITE_FONT_WEIGHT_BOLD, DWRITE_FONT_STYLE_NORMAL,
+                                     DWRITE_FONT_STRETCH_NORMAL, 16.0f, L"", &format),
+            S_OK);
   auto frame = [&] {
     target_->BeginDraw();
     target_->Clear(D2D1::ColorF(0, 0, 0, 1));
@@ -213,7 +221,7 @@ TEST_F(RecordingTest, WarmFramesAllocateNothing) {
                           D2D1::RectF(0, 0, 16, 16));
     }
     target_->FillEllipse(D2D1::Ellipse(D2D1::Point2F(50, 50), 10, 10), brush_);
-    target_->DrawText(L"GAME CLEAR", 10, nullptr, D2D1::RectF(0, 0, 600, 20), brush_);
+    target_->DrawText(L"GAME CLEAR", 10, format, D2D1::RectF(0, 0, 600, 20), brush_);
     return target_->EndDraw();
   };
   ASSERT_EQ(frame(), S_OK);
@@ -221,7 +229,12 @@ TEST_F(RecordingTest, WarmFramesAllocateNothing) {
   uint64_t before = support::AllocationsSoFar();
   ASSERT_EQ(frame(), S_OK);
   EXPECT_EQ(support::AllocationsSoFar() - before, 0u);
-  EXPECT_EQ(vxtest::LastFrame(target_).size(), 6002u);  // the text with no format is dropped
+  const auto& last = vxtest::LastFrame(target_);
+  ASSERT_EQ(last.size(), 6003u);
+  EXPECT_EQ(last.back().op, Op::DrawText);
+  EXPECT_EQ(std::wstring(last.back().text), L"GAME CLEAR");
+  format->Release();
+  dwrite->Release();
   bitmap->Release();
 }
 
