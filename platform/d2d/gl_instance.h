@@ -26,20 +26,10 @@ enum : int {
 
 // Flags above the shape bits; a gradient's extend mode (D2D1_EXTEND_MODE)
 // sits at kExtendShift.
-enum : int {
-  kGradient = 16,
-  kAliased = 32,
-  kNearest = 64,
-  kExtendShift = 8,
-  kExtendMask = 3,
-};
+enum : int { kGradient = 16, kAliased = 32, kNearest = 64, kExtendShift = 8, kExtendMask = 3 };
 
 // A line end's cap, as a line's g1 holds it. Triangle caps draw as round.
-enum : int {
-  kCapFlat = 0,
-  kCapSquare = 1,
-  kCapRound = 2,
-};
+enum : int { kCapFlat = 0, kCapSquare = 1, kCapRound = 2 };
 
 // What each field holds, by shape kind (user space, before the transform):
 //
@@ -142,8 +132,8 @@ static_assert(ShapeNamesInOrder(), "kShapeNames names every shape kind at its nu
 // "#define" lines for the shaders: SHAPE_<shape> for every kind (SHAPE_LINE
 // ... SHAPE_GLYPH), SHAPE_MASK, FLAG_GRADIENT, FLAG_ALIASED, FLAG_NEAREST,
 // EXTEND_SHIFT, EXTEND_MASK, EXTEND_WRAP, EXTEND_MIRROR, and CAP_FLAT,
-// CAP_SQUARE and CAP_ROUND (floats, as g1 holds them); then HAS_<shape>, HAS_NEAREST,
-// HAS_GRADIENT and HAS_ALIASED for the bits set in `mask`.
+// CAP_SQUARE and CAP_ROUND (floats, as g1 holds them); then HAS_<shape>,
+// HAS_NEAREST, HAS_GRADIENT and HAS_ALIASED for the bits set in `mask`.
 inline std::string ShaderDefines(int mask) {
   const ShaderName ints[] = {
       {"SHAPE_MASK", kShapeMask},
