@@ -1,6 +1,6 @@
-// Glow strokes: a wide faint halo, a brighter stroke, a thin core, all with
-// the one shared brush and round caps. The halo's 5x colour is deliberately
-// above 1.0 so that it saturates.
+// Glow strokes: the passes of glow.h, all with the one shared brush and
+// round caps.
+#include "app/glow.h"
 #include "app/shell.h"
 
 #include <cmath>
@@ -12,15 +12,14 @@ D2D1_COLOR_F CoreColor(UINT32 color) {
                       1.0f);
 }
 
-// Runs the three passes; draw strokes the shape with the brush at a width.
+// Runs the passes; draw strokes the shape with the brush at a width.
 template <class Draw> void GlowPasses(UINT32 color, Draw draw) {
   D2D1_COLOR_F core = CoreColor(color);
-  g_brush->SetColor(D2D1::ColorF(core.r * 5.0f, core.g * 5.0f, core.b * 5.0f, 0.5f));
-  draw(8.0f);
-  g_brush->SetColor(D2D1::ColorF(core.r, core.g, core.b, 0.7f));
-  draw(4.0f);
-  g_brush->SetColor(core);
-  draw(2.0f);
+  for (const GlowPass& pass : kGlowPasses) {
+    g_brush->SetColor(
+        D2D1::ColorF(core.r * pass.colorScale, core.g * pass.colorScale, core.b * pass.colorScale, pass.alpha));
+    draw(pass.width);
+  }
 }
 
 }  // namespace

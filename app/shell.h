@@ -13,9 +13,6 @@
 
 #include <atomic>
 
-// The private message a sound's media graph posts to the window.
-#define WM_APP_SOUND_EVENT (WM_APP + 9999)
-
 // ---- start-up and shutdown ----
 extern ID2D1Factory* g_d2dFactory;
 extern IDWriteFactory* g_dwriteFactory;
@@ -24,6 +21,14 @@ extern IWICBitmapFrameDecode* g_backgroundFrame;
 extern IWICBitmapFrameDecode* g_spriteFrame;
 extern HANDLE g_timerQueue;
 
+// COM, then the Direct2D factory, the DirectWrite factory and imaging, in
+// start-up's order, stopping at the first failure. *comStarted says whether
+// COM came up, so that shutting down knows to undo it.
+HRESULT StartFactories(bool* comStarted);
+// The two images from images\ below the working directory; throws the int
+// -1 when one cannot be loaded.
+void LoadImageAssets();
+// The images and the sounds; 0, after a message box, when one cannot be loaded.
 int LoadAssets();
 
 // ---- window, keyboard and frame pacing ----

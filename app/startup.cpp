@@ -26,10 +26,28 @@ const SoundAsset kSounds[] = {
 
 }  // namespace
 
+HRESULT StartFactories(bool* comStarted) {
+  *comStarted = false;
+  HRESULT hr = CoInitialize(NULL);
+  if (FAILED(hr)) return hr;
+  *comStarted = true;
+  hr = D2D1CreateFactory(D2D1_FACTORY_TYPE_MULTI_THREADED, __uuidof(ID2D1Factory), NULL,
+                         reinterpret_cast<void**>(&g_d2dFactory));
+  if (FAILED(hr)) return hr;
+  hr = DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
+                           reinterpret_cast<IUnknown**>(&g_dwriteFactory));
+  if (FAILED(hr)) return hr;
+  return WicStartup();
+}
+
+void LoadImageAssets() {
+  LoadImageFrame(L"images\\back01.png", &g_backgroundFrame);
+  LoadImageFrame(L"images\\jiki1.png", &g_spriteFrame);
+}
+
 int LoadAssets() {
   try {
-    LoadImageFrame(L"images\\back01.png", &g_backgroundFrame);
-    LoadImageFrame(L"images\\jiki1.png", &g_spriteFrame);
+    LoadImageAssets();
   } catch (...) {
     MessageBoxW(NULL, L"画像ファイルが開けません", L"D2Dデモ", MB_OK);
     return 0;
@@ -73,16 +91,10 @@ int FailStartup(HINSTANCE instance, bool comInitialized, bool lockInitialized) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int cmdShow) {
-  if (FAILED(CoInitialize(NULL))) return kStartupFailed;
-  if (FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_MULTI_THREADED, __uuidof(ID2D1Factory), NULL,
-                               reinterpret_cast<void**>(&g_d2dFactory)))) {
-    return FailStartup(instance, true, false);
+  bool comStarted = false;
+  if (FAILED(StartFactories(&comStarted))) {
+    return comStarted ? FailStartup(instance, true, false) : kStartupFailed;
   }
-  if (FAILED(DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
-                                 reinterpret_cast<IUnknown**>(&g_dwriteFactory)))) {
-    return FailStartup(instance, true, false);
-  }
-  if (FAILED(WicStartup())) return FailStartup(instance, true, false);
   DShowHLP::Startup();
   InitializeCriticalSection(&g_renderLock);
   if (!LoadAssets()) return FailStartup(instance, true, true);

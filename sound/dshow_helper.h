@@ -11,11 +11,10 @@
 #include <windows.h>
 #include <dshow.h>
 
-// The private message a sound's graph posts to the window: lParam is the
-// address of the sound's record in g_sounds.
-#ifndef WM_APP_SOUND_EVENT
+// The private message a sound's graph posts to the window, whose procedure
+// hands it to HandleGraphEvent: lParam is the address of the sound's record
+// in g_sounds.
 #define WM_APP_SOUND_EVENT (WM_APP + 9999)
-#endif
 
 namespace DShowHLP {
 

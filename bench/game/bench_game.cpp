@@ -15,6 +15,7 @@
 #include "game/game.h"
 #include "game/rng.h"
 #include "game/tables.h"
+#include "tests/support/shell_start.h"
 #include "vx_testing.h"
 
 
@@ -119,24 +120,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "bench_game: cannot enter %s\n", VX_ASSETS_DIR);
     return 1;
   }
-  if (FAILED(CoInitialize(NULL)) ||
-      FAILED(D2D1CreateFactory(D2D1_FACTORY_TYPE_MULTI_THREADED, __uuidof(ID2D1Factory), NULL,
-                               reinterpret_cast<void**>(&g_d2dFactory))) ||
-      FAILED(DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
-                                 reinterpret_cast<IUnknown**>(&g_dwriteFactory))) ||
-      FAILED(WicStartup())) {
-    std::fprintf(stderr, "bench_game: the Direct2D, DirectWrite or imaging factory is unavailable\n");
-    return 1;
-  }
-  try {
-    LoadImageFrame(L"images\\back01.png", &g_backgroundFrame);
-    LoadImageFrame(L"images\\jiki1.png", &g_spriteFrame);
-  } catch (...) {
-    std::fprintf(stderr, "bench_game: images\\back01.png or images\\jiki1.png cannot be loaded\n");
-    return 1;
-  }
-  if (FAILED(CreateDeviceIndependentResources())) {
-    std::fprintf(stderr, "bench_game: no text format\n");
+  if (const char* failed = support::StartShell(true)) {
+    std::fprintf(stderr, "bench_game: %s\n", failed);
     return 1;
   }
   g_mainWindow = CreateMainWindow(reinterpret_cast<HINSTANCE>(1));

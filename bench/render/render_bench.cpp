@@ -18,6 +18,7 @@
 #include <functional>
 #include <vector>
 
+#include "app/glow.h"
 #include "vx_com.h"
 #include "tests/support/memory_source.h"
 #include "vx_testing.h"
@@ -184,12 +185,10 @@ int main() {
       const Line& l = scene.lines[i];
       D2D1::ColorF c(l.rgb);
       const D2D1_POINT_2F a = D2D1::Point2F(l.x0, l.y0), b = D2D1::Point2F(l.x1, l.y1);
-      brush->SetColor(D2D1::ColorF(c.r * 5, c.g * 5, c.b * 5, 0.5f));
-      target->DrawLine(a, b, brush, 8.0f, round);
-      brush->SetColor(D2D1::ColorF(c.r, c.g, c.b, 0.7f));
-      target->DrawLine(a, b, brush, 4.0f, round);
-      brush->SetColor(D2D1::ColorF(c.r, c.g, c.b, 1.0f));
-      target->DrawLine(a, b, brush, 2.0f, round);
+      for (const GlowPass& p : kGlowPasses) {
+        brush->SetColor(D2D1::ColorF(c.r * p.colorScale, c.g * p.colorScale, c.b * p.colorScale, p.alpha));
+        target->DrawLine(a, b, brush, p.width, round);
+      }
       for (; s < scene.sprites.size() && s * scene.lines.size() <= i * scene.sprites.size(); ++s) {
         const Sprite& sp = scene.sprites[s];
         float u = (sp.cell % 16) * 16.0f, v = (sp.cell / 16) * 16.0f;
@@ -236,11 +235,10 @@ int main() {
     for (size_t i = 0; i < scene.lines.size(); ++i) {
       const Line& l = scene.lines[i];
       D2D1::ColorF c(l.rgb);
-      const float passes[3][3] = {{5, 0.5f, 8}, {1, 0.7f, 4}, {1, 1, 2}};
-      for (const auto& p : passes) {
-        cairo_set_source_rgba(cr, std::min(1.0f, c.r * p[0]), std::min(1.0f, c.g * p[0]), std::min(1.0f, c.b * p[0]),
-                              p[1]);
-        cairo_set_line_width(cr, p[2]);
+      for (const GlowPass& p : kGlowPasses) {
+        cairo_set_source_rgba(cr, std::min(1.0f, c.r * p.colorScale), std::min(1.0f, c.g * p.colorScale),
+                              std::min(1.0f, c.b * p.colorScale), p.alpha);
+        cairo_set_line_width(cr, p.width);
         cairo_move_to(cr, l.x0, l.y0);
         cairo_line_to(cr, l.x1, l.y1);
         cairo_stroke(cr);

@@ -12,26 +12,27 @@ void Batcher::Reserve() {
 
 bool Batcher::Cells(const Instance& in, const D2D1_MATRIX_3X2_F& m, float unit, unsigned width, unsigned height,
                     int gw, int gh, int* cells) {
-  const int shape = static_cast<int>(in.kind) & 15;
+  const int shape = ShapeOf(static_cast<int>(in.kind));
   float cx, cy, ax, ay, bx, by;  // centre and two half-axes, user space
   if (shape == kLine) {
-    float dx = in.g0[2] - in.g0[0], dy = in.g0[3] - in.g0[1];
+    float dx = in.g0[kLineX1] - in.g0[kLineX0], dy = in.g0[kLineY1] - in.g0[kLineY0];
     float len = std::sqrt(dx * dx + dy * dy);
     float ux = len > 0.0f ? dx / len : 1.0f, uy = len > 0.0f ? dy / len : 0.0f;
-    float capExt = (in.g1[1] != 0.0f || in.g1[2] != 0.0f) ? in.g1[0] : 0.0f;
-    float ex = in.g1[3] + capExt + unit, ey = in.g1[0] + unit;
-    cx = 0.5f * (in.g0[0] + in.g0[2]);
-    cy = 0.5f * (in.g0[1] + in.g0[3]);
+    const float halfWidth = in.g1[kLineHalfWidth];
+    float capExt = (in.g1[kLineStartCap] != kCapFlat || in.g1[kLineEndCap] != kCapFlat) ? halfWidth : 0.0f;
+    float ex = in.g1[kLineHalfLength] + capExt + unit, ey = halfWidth + unit;
+    cx = 0.5f * (in.g0[kLineX0] + in.g0[kLineX1]);
+    cy = 0.5f * (in.g0[kLineY0] + in.g0[kLineY1]);
     ax = ex * ux;
     ay = ex * uy;
     bx = -ey * uy;
     by = ey * ux;
   } else {
-    float pad = shape >= kSprite ? 0.5f * unit : in.g1[0] + unit;
-    cx = in.g0[0];
-    cy = in.g0[1];
-    ax = in.g0[2] + pad;
-    by = in.g0[3] + pad;
+    float pad = Textured(shape) ? 0.5f * unit : in.g1[kOutlineHalfStroke] + unit;
+    cx = in.g0[kBoxCentreX];
+    cy = in.g0[kBoxCentreY];
+    ax = in.g0[kBoxHalfX] + pad;
+    by = in.g0[kBoxHalfY] + pad;
     ay = bx = 0.0f;
   }
   float px = m._11 * cx + m._21 * cy + m._31, py = m._12 * cx + m._22 * cy + m._32;

@@ -11,7 +11,9 @@
 namespace vxd2d {
 namespace {
 
-const char* kVertexShader = R"(#version 330 core
+// Both shaders follow the layout in gl_instance.h and get its numbers from
+// the #defines BuildProgram puts before them.
+const char* kVertexShader = R"(
 layout(location = 0) in vec4 a_g0;
 layout(location = 1) in vec4 a_g1;
 layout(location = 2) in vec4 a_col;
@@ -28,21 +30,23 @@ flat out vec4 v_col;
 flat out int v_kind;
 void main() {
   int kind = int(a_kind);
-  int shape = kind & 15;
+  int shape = kind & SHAPE_MASK;
   vec2 corner = vec2((gl_VertexID & 1) == 1 ? 1.0 : -1.0, (gl_VertexID & 2) == 2 ? 1.0 : -1.0);
   vec2 user;
-  if (shape == 0) {
+  if (shape == SHAPE_LINE) {
     vec2 d = a_g0.zw - a_g0.xy;
     float len = length(d);
     vec2 u = len > 0.0 ? d / len : vec2(1.0, 0.0);
     vec2 n = vec2(-u.y, u.x);
-    float capExt = (a_g1.y != 0.0 || a_g1.z != 0.0) ? a_g1.x : 0.0;
+    float capExt = (a_g1.y != CAP_FLAT || a_g1.z != CAP_FLAT) ? a_g1.x : 0.0;
     v_local = corner * vec2(a_g1.w + capExt + 0.5 * u_unit, a_g1.x + 0.5 * u_unit);
     user = 0.5 * (a_g0.xy + a_g0.zw) + v_local.x * u + v_local.y * n;
   } else {
     // Coverage ends half a pixel past an edge; the curves' distance
     // estimates get a whole pixel.
-    float pad = shape >= 6 ? 0.5 * u_unit : a_g1.x + (shape <= 2 ? 0.5 : 1.0) * u_unit;
+    bool textured = shape == SHAPE_SPRITE || shape == SHAPE_GLYPH;
+    bool rect = shape == SHAPE_RECT_FILL || shape == SHAPE_RECT_STROKE;
+    float pad = textured ? 0.5 * u_unit : a_g1.x + (rect ? 0.5 : 1.0) * u_unit;
     v_local = corner * (a_g0.zw + pad);
     user = a_g0.xy + v_local;
   }
@@ -56,9 +60,9 @@ void main() {
 }
 )";
 
-// Compiled per kind (K0..K7 shapes, KN nearest sprites, with KG gradients
-// and KA aliased): a software rasteriser runs every branch a shader has, so
-// each draw gets only the branches its kind uses.
+// Compiled per mask (HAS_<shape>, HAS_NEAREST for nearest sprites, with
+// HAS_GRADIENT and HAS_ALIASED): a software rasteriser runs every branch a
+// shader has, so each draw gets only the branches its kind uses.
 const char* kFragmentShader = R"(
 in vec2 v_local;
 in vec2 v_user;
@@ -79,47 +83,47 @@ float ellipseDist(vec2 p, vec2 r) {
   return k2 > 0.0 ? k1 * (k1 - 1.0) / k2 : -min(r.x, r.y);
 }
 void main() {
-  int shape = v_kind & 15;
+  int shape = v_kind & SHAPE_MASK;
   float s = u_scale;
   vec2 p = v_local * s;
   float cov = 0.0;
   vec4 texel = vec4(1.0);
-#ifdef K0
-  if (shape == 0) {
+#ifdef HAS_LINE
+  if (shape == SHAPE_LINE) {
     float hw = v_g1.x * s;
     float hl = v_g1.w * s;
     float cap = p.x > 0.0 ? v_g1.z : v_g1.y;
-    if (cap == 2.0) {
+    if (cap == CAP_ROUND) {
       float ax = abs(p.x);
       cov = ax <= hl ? ov(p.y, hw)
                      : min(clamp(0.5 - (length(vec2(ax - hl, p.y)) - hw), 0.0, 1.0), ov(0.0, hw));
     } else {
-      cov = ov(p.x, hl + (cap == 1.0 ? hw : 0.0)) * ov(p.y, hw);
+      cov = ov(p.x, hl + (cap == CAP_SQUARE ? hw : 0.0)) * ov(p.y, hw);
     }
   }
 #endif
-#ifdef K1
-  if (shape == 1) cov = ov(p.x, v_g0.z * s) * ov(p.y, v_g0.w * s);
+#ifdef HAS_RECT_FILL
+  if (shape == SHAPE_RECT_FILL) cov = ov(p.x, v_g0.z * s) * ov(p.y, v_g0.w * s);
 #endif
-#ifdef K2
-  if (shape == 2) {
+#ifdef HAS_RECT_STROKE
+  if (shape == SHAPE_RECT_STROKE) {
     float hw = v_g1.x * s;
     vec2 h = v_g0.zw * s;
     cov = ov(p.x, h.x + hw) * ov(p.y, h.y + hw);
     if (h.x > hw && h.y > hw) cov -= ov(p.x, h.x - hw) * ov(p.y, h.y - hw);
   }
 #endif
-#ifdef K3
-  if (shape == 3) cov = clamp(0.5 - ellipseDist(v_local, v_g0.zw) * s, 0.0, 1.0);
+#ifdef HAS_ELLIPSE_FILL
+  if (shape == SHAPE_ELLIPSE_FILL) cov = clamp(0.5 - ellipseDist(v_local, v_g0.zw) * s, 0.0, 1.0);
 #endif
-#ifdef K4
-  if (shape == 4) {
+#ifdef HAS_ELLIPSE_STROKE
+  if (shape == SHAPE_ELLIPSE_STROKE) {
     float d = abs(ellipseDist(v_local, v_g0.zw)) - v_g1.x;
     cov = min(clamp(0.5 - d * s, 0.0, 1.0), ov(0.0, v_g1.x * s));
   }
 #endif
-#ifdef K5
-  if (shape == 5) {
+#ifdef HAS_ROUNDED_STROKE
+  if (shape == SHAPE_ROUNDED_STROKE) {
     float k = v_g1.z > 0.0 ? v_g1.y / v_g1.z : 1.0;
     vec2 q = vec2(v_local.x, v_local.y * k);
     vec2 h = vec2(v_g0.z, v_g0.w * k);
@@ -129,41 +133,41 @@ void main() {
     cov = min(clamp(0.5 - (abs(d) - v_g1.x) * s, 0.0, 1.0), ov(0.0, v_g1.x * s));
   }
 #endif
-#if defined(K6) || defined(K7) || defined(KN)
-  if (shape >= 6) {
+#if defined(HAS_SPRITE) || defined(HAS_GLYPH) || defined(HAS_NEAREST)
+  if (shape == SHAPE_SPRITE || shape == SHAPE_GLYPH) {
     cov = ov(p.x, v_g0.z * s) * ov(p.y, v_g0.w * s);
     vec2 uv = v_g1.xy + (v_local + v_g0.zw) / (2.0 * v_g0.zw) * (v_g1.zw - v_g1.xy);
-#ifdef K7
-    if (shape == 7) texel = vec4(texelFetch(u_atlas, ivec2(min(max(floor(uv), v_g1.xy), v_g1.zw - 1.0)), 0).r);
+#ifdef HAS_GLYPH
+    if (shape == SHAPE_GLYPH) texel = vec4(texelFetch(u_atlas, ivec2(min(max(floor(uv), v_g1.xy), v_g1.zw - 1.0)), 0).r);
 #endif
-#ifdef KN
-    if (shape == 6 && (v_kind & 64) != 0)
+#ifdef HAS_NEAREST
+    if (shape == SHAPE_SPRITE && (v_kind & FLAG_NEAREST) != 0)
       texel = texelFetch(u_tex, ivec2(min(max(floor(uv), floor(v_g1.xy)), ceil(v_g1.zw) - 1.0)), 0);
 #endif
-#ifdef K6
-    if (shape == 6 && (v_kind & 64) == 0) {
+#ifdef HAS_SPRITE
+    if (shape == SHAPE_SPRITE && (v_kind & FLAG_NEAREST) == 0) {
       uv = min(max(uv, v_g1.xy + 0.5), v_g1.zw - 0.5);
       texel = texture(u_tex, uv / vec2(textureSize(u_tex, 0)));
     }
 #endif
   }
 #endif
-#ifdef KA
-  if ((v_kind & 32) != 0) cov = cov >= 0.5 ? 1.0 : 0.0;
+#ifdef HAS_ALIASED
+  if ((v_kind & FLAG_ALIASED) != 0) cov = cov >= 0.5 ? 1.0 : 0.0;
 #endif
   vec4 paint = v_col;
-#ifdef KG
-  if ((v_kind & 16) != 0) {
+#ifdef HAS_GRADIENT
+  if ((v_kind & FLAG_GRADIENT) != 0) {
     float t = dot(v_col.xy, v_user) + v_col.z;
-    int extend = (v_kind >> 8) & 3;
-    if (extend == 1) t = fract(t);
-    else if (extend == 2) { t = mod(abs(t), 2.0); t = t > 1.0 ? 2.0 - t : t; }
+    int extend = (v_kind >> EXTEND_SHIFT) & EXTEND_MASK;
+    if (extend == EXTEND_WRAP) t = fract(t);
+    else if (extend == EXTEND_MIRROR) { t = mod(abs(t), 2.0); t = t > 1.0 ? 2.0 - t : t; }
     t = clamp(t, 0.0, 1.0);
     paint = texture(u_tex, vec2((t * 255.0 + 0.5) / 256.0, 0.5)) * v_col.w;
   }
 #endif
-  if (shape == 6) paint = texel * v_col;
-  else if (shape == 7) paint *= texel.r;
+  if (shape == SHAPE_SPRITE) paint = texel * v_col;
+  else if (shape == SHAPE_GLYPH) paint *= texel.r;
   // Premultiplied and unclamped: the 8-bit target clamps when it is written.
   o_color = paint * cov;
 }
@@ -188,13 +192,10 @@ GLuint Compile(GLenum type, const char* source, std::string* log) {
 }  // namespace
 
 bool BuildProgram(int mask, Program* prog) {
-  std::string header = "#version 330 core\n";
-  static const char* const names[kMaskBits] = {"K0", "K1", "K2", "K3", "K4", "K5", "K6", "K7", "KN", "KG", "KA"};
-  for (int i = 0; i < kMaskBits; ++i)
-    if (mask & (1 << i)) header += std::string("#define ") + names[i] + "\n";
-  std::string fsSource = header + kFragmentShader;
+  const std::string header = "#version 330 core\n" + ShaderDefines(mask);
+  const std::string vsSource = header + kVertexShader, fsSource = header + kFragmentShader;
   std::string log;
-  GLuint vs = Compile(GL_VERTEX_SHADER, kVertexShader, &log);
+  GLuint vs = Compile(GL_VERTEX_SHADER, vsSource.c_str(), &log);
   GLuint fs = vs ? Compile(GL_FRAGMENT_SHADER, fsSource.c_str(), &log) : 0;
   if (!vs || !fs) {
     VxReportOnce("OpenGL shader compilation failed", log.c_str());

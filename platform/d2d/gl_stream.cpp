@@ -32,9 +32,9 @@ bool Paint(ID2D1Brush* brush, Instance* inst, int* kind, ID2D1Resource** owner) 
 
 float CapCode(D2D1_CAP_STYLE cap) {
   switch (cap) {
-    case D2D1_CAP_STYLE_FLAT: return 0.0f;
-    case D2D1_CAP_STYLE_SQUARE: return 1.0f;
-    default: return 2.0f;  // round, and triangle drawn as round
+    case D2D1_CAP_STYLE_FLAT: return kCapFlat;
+    case D2D1_CAP_STYLE_SQUARE: return kCapSquare;
+    default: return kCapRound;
   }
 }
 
@@ -103,38 +103,37 @@ void FrameStream::Clear(const D2D1_COLOR_F& color) {
 
 void FrameStream::Line(D2D1_POINT_2F p0, D2D1_POINT_2F p1, ID2D1Brush* brush, float width,
                        ID2D1StrokeStyle* stroke, bool aliased) {
-  float startCap = stroke ? CapCode(stroke->GetStartCap()) : 0.0f;
-  float endCap = stroke ? CapCode(stroke->GetEndCap()) : 0.0f;
+  float startCap = CapCode(stroke ? stroke->GetStartCap() : D2D1_CAP_STYLE_FLAT);
+  float endCap = CapCode(stroke ? stroke->GetEndCap() : D2D1_CAP_STYLE_FLAT);
   Instance* inst = Shape(brush, kLine, aliased);
   if (!inst) return;
   float dx = p1.x - p0.x, dy = p1.y - p0.y;
-  Set(inst->g0, p0.x, p0.y, p1.x, p1.y);
-  Set(inst->g1, 0.5f * std::fabs(width), startCap, endCap, 0.5f * std::sqrt(dx * dx + dy * dy));
+  SetLine(inst, p0.x, p0.y, p1.x, p1.y, 0.5f * std::fabs(width), startCap, endCap,
+          0.5f * std::sqrt(dx * dx + dy * dy));
 }
 
 void FrameStream::Rect(const D2D1_RECT_F& r, ID2D1Brush* brush, float width, bool fill, bool aliased) {
   Instance* inst = Shape(brush, fill ? kRectFill : kRectStroke, aliased);
   if (!inst) return;
-  Set(inst->g0, 0.5f * (r.left + r.right), 0.5f * (r.top + r.bottom), 0.5f * std::fabs(r.right - r.left),
-      0.5f * std::fabs(r.bottom - r.top));
-  Set(inst->g1, fill ? 0.0f : 0.5f * std::fabs(width), 0, 0, 0);
+  SetOutline(inst, 0.5f * (r.left + r.right), 0.5f * (r.top + r.bottom), 0.5f * std::fabs(r.right - r.left),
+             0.5f * std::fabs(r.bottom - r.top), fill ? 0.0f : 0.5f * std::fabs(width));
 }
 
 void FrameStream::Rounded(const D2D1_ROUNDED_RECT& rr, ID2D1Brush* brush, float width, bool aliased) {
   Instance* inst = Shape(brush, kRoundedStroke, aliased);
   if (!inst) return;
   const D2D1_RECT_F& r = rr.rect;
-  Set(inst->g0, 0.5f * (r.left + r.right), 0.5f * (r.top + r.bottom), 0.5f * std::fabs(r.right - r.left),
-      0.5f * std::fabs(r.bottom - r.top));
-  Set(inst->g1, 0.5f * std::fabs(width), std::fabs(rr.radiusX), std::fabs(rr.radiusY), 0);
+  SetOutline(inst, 0.5f * (r.left + r.right), 0.5f * (r.top + r.bottom), 0.5f * std::fabs(r.right - r.left),
+             0.5f * std::fabs(r.bottom - r.top), 0.5f * std::fabs(width), std::fabs(rr.radiusX),
+             std::fabs(rr.radiusY));
 }
 
 void FrameStream::Ellipse(const D2D1_ELLIPSE& e, ID2D1Brush* brush, float width, bool fill, bool aliased) {
   Instance* inst = Shape(brush, fill ? kEllipseFill : kEllipseStroke, aliased);
   if (!inst) return;
   // A zero radius would divide by zero in the distance estimate.
-  Set(inst->g0, e.point.x, e.point.y, std::max(std::fabs(e.radiusX), 1e-3f), std::max(std::fabs(e.radiusY), 1e-3f));
-  Set(inst->g1, fill ? 0.0f : 0.5f * std::fabs(width), 0, 0, 0);
+  SetOutline(inst, e.point.x, e.point.y, std::max(std::fabs(e.radiusX), 1e-3f), std::max(std::fabs(e.radiusY), 1e-3f),
+             fill ? 0.0f : 0.5f * std::fabs(width));
 }
 
 void FrameStream::Bitmap(vxd2d::Bitmap* bitmap, const D2D1_RECT_F& dest, float opacity,
@@ -158,9 +157,8 @@ void FrameStream::Bitmap(vxd2d::Bitmap* bitmap, const D2D1_RECT_F& dest, float o
   D2D1_RECT_F d{dest.left + (clipped.left - src.left) * kx, dest.top + (clipped.top - src.top) * ky,
                 dest.left + (clipped.right - src.left) * kx, dest.top + (clipped.bottom - src.top) * ky};
   Instance* inst = Push(bitmap);
-  Set(inst->g0, 0.5f * (d.left + d.right), 0.5f * (d.top + d.bottom), 0.5f * (d.right - d.left),
-      0.5f * (d.bottom - d.top));
-  Set(inst->g1, clipped.left, clipped.top, clipped.right, clipped.bottom);
+  SetTextured(inst, 0.5f * (d.left + d.right), 0.5f * (d.top + d.bottom), 0.5f * (d.right - d.left),
+              0.5f * (d.bottom - d.top), clipped.left, clipped.top, clipped.right, clipped.bottom);
   float o = std::min(1.0f, std::max(0.0f, opacity));
   Set(inst->col, o, o, o, o);
   int kind = kSprite;
@@ -180,9 +178,8 @@ void FrameStream::Text(const WCHAR* text, UINT32 length, IDWriteTextFormat* form
     Instance* inst = Shape(brush, kGlyph, aliased);
     if (!inst) return;
     float hw = 0.5f * g.glyph->width, hh = 0.5f * g.glyph->height;
-    Set(inst->g0, g.left + hw, g.top + hh, hw, hh);
-    Set(inst->g1, static_cast<float>(slot.x), static_cast<float>(slot.y), static_cast<float>(slot.x + g.glyph->width),
-        static_cast<float>(slot.y + g.glyph->height));
+    SetTextured(inst, g.left + hw, g.top + hh, hw, hh, static_cast<float>(slot.x), static_cast<float>(slot.y),
+                static_cast<float>(slot.x + g.glyph->width), static_cast<float>(slot.y + g.glyph->height));
   }
 }
 

@@ -222,8 +222,8 @@ class GlTarget final : public TargetBase {
     Set(far.g1, 0.0f, 0.0f, 1.0f, 1.0f);
     glBindBuffer(GL_ARRAY_BUFFER, vbo_);
     glBufferData(GL_ARRAY_BUFFER, sizeof far, &far, GL_STREAM_DRAW);
-    for (int shape = kLine; shape <= kGlyph + 1; ++shape) {
-      const int kind = shape <= kGlyph ? shape : kSprite | kNearest;
+    for (int shape = 0; shape <= kShapeCount; ++shape) {
+      const int kind = shape < kShapeCount ? shape : kSprite | kNearest;
       const Program* program = ProgramFor(MaskOf(kind));
       if (!program) return false;
       far.kind = static_cast<float>(kind);

@@ -7,6 +7,7 @@
 
 #include "app/shell.h"
 #include "memory_source.h"
+#include "shell_start.h"
 #include "vx_testing.h"
 
 namespace {
@@ -16,13 +17,8 @@ class ShellEnvironment : public ::testing::Environment {
  public:
   void SetUp() override {
     vxtest::UseRecordingTargets(true);
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(NULL)));
-    ASSERT_TRUE(SUCCEEDED(D2D1CreateFactory(D2D1_FACTORY_TYPE_MULTI_THREADED, __uuidof(ID2D1Factory), NULL,
-                                            reinterpret_cast<void**>(&g_d2dFactory))));
-    ASSERT_TRUE(SUCCEEDED(DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
-                                              reinterpret_cast<IUnknown**>(&g_dwriteFactory))));
-    ASSERT_TRUE(SUCCEEDED(WicStartup()));
-    ASSERT_TRUE(SUCCEEDED(CreateDeviceIndependentResources()));
+    const char* failed = support::StartShell(false);
+    ASSERT_EQ(failed, nullptr) << failed;
     InitializeCriticalSection(&g_renderLock);
   }
 };

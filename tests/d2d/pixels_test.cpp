@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "alloc_counter.h"
+#include "app/glow.h"
 #include "memory_source.h"
 #include "vx_testing.h"
 
@@ -98,14 +99,13 @@ class PixelsTest : public ::testing::Test {
     return rgba;
   }
 
+  // As the game draws a glow line.
   void Glow(UINT32 rgb, D2D1_POINT_2F a, D2D1_POINT_2F b) {
     D2D1::ColorF c(rgb);
-    brush_->SetColor(D2D1::ColorF(c.r * 5, c.g * 5, c.b * 5, 0.5f));
-    target_->DrawLine(a, b, brush_, 8.0f, round_);
-    brush_->SetColor(D2D1::ColorF(c.r, c.g, c.b, 0.7f));
-    target_->DrawLine(a, b, brush_, 4.0f, round_);
-    brush_->SetColor(D2D1::ColorF(c.r, c.g, c.b, 1.0f));
-    target_->DrawLine(a, b, brush_, 2.0f, round_);
+    for (const GlowPass& p : kGlowPasses) {
+      brush_->SetColor(D2D1::ColorF(c.r * p.colorScale, c.g * p.colorScale, c.b * p.colorScale, p.alpha));
+      target_->DrawLine(a, b, brush_, p.width, round_);
+    }
   }
 
   ID2D1Bitmap* MakeBitmap(int w, int h, const std::function<void(int, int, uint8_t*)>& texel) {
@@ -159,27 +159,28 @@ TEST_F(PixelsTest, GlowLinesMatchTheReferenceAndTheHaloSaturates) {
     auto got = Draw([&] { Glow(c.rgb, c.a, c.b); });
     Picture want;
     D2D1::ColorF col(c.rgb);
-    struct Pass {
-      float k, alpha, half;
-    } passes[] = {{5, 0.5f, 4}, {1, 0.7f, 2}, {1, 1, 1}};
-    for (const Pass& p : passes)
+    for (const GlowPass& p : kGlowPasses)
       for (int y = 0; y < kH; ++y)
         for (int x = 0; x < kW; ++x) {
-          float cov = CapsuleCoverage(x, y, c.a, c.b, p.half);
+          float cov = CapsuleCoverage(x, y, c.a, c.b, 0.5f * p.width);
           if (cov == 0) continue;
           float a = p.alpha * cov;
-          want.Blend(x, y, Rgba{col.r * p.k * a, col.g * p.k * a, col.b * p.k * a, a});
+          const float k = p.colorScale;
+          want.Blend(x, y, Rgba{col.r * k * a, col.g * k * a, col.b * k * a, a});
         }
     Diff d = Compare(got, want, 24);
     EXPECT_LE(d.largest, 40);
     EXPECT_LE(d.past, 40);
   }
-  // Only the halo reaches 3 px from the axis: 5 x 1.0 x 0.5 saturates green,
-  // while a brush clamped before premultiplying would give half of it.
+  // Only the halo reaches 3 px from the axis: its scale x 1.0 x its alpha
+  // (5 x 1.0 x 0.5) saturates green, while a brush clamped before
+  // premultiplying would give half of it.
+  const GlowPass& halo = kGlowPasses[0];
+  ASSERT_GT(halo.colorScale * halo.alpha, 1.0f);
   auto got = Draw([&] { Glow(0x0FFF00, D2D1::Point2F(20, 40), D2D1::Point2F(120, 40)); });
-  const uint8_t* halo = &got[((40 + 3) * kW + 70) * 4];
-  EXPECT_GE(halo[1], 250);
-  EXPECT_NEAR(halo[0], std::lround(std::min(1.0f, 15.0f / 255 * 2.5f) * 255), 3);
+  const uint8_t* px = &got[((40 + 3) * kW + 70) * 4];
+  EXPECT_GE(px[1], 250);
+  EXPECT_NEAR(px[0], std::lround(std::min(1.0f, 15.0f / 255 * halo.colorScale * halo.alpha) * 255), 3);
 }
 
 TEST_F(PixelsTest, APixelLongRoundCappedLineIsAnEightPixelSpot) {

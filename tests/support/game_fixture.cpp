@@ -11,6 +11,7 @@
 #include "game/game.h"
 #include "game/rng.h"
 #include "game/tables.h"
+#include "shell_start.h"
 #include "sound/dshow_helper.h"
 
 namespace {
@@ -123,19 +124,8 @@ class ShellEnvironment : public ::testing::Environment {
     }
 
     vxtest::UseRecordingTargets(true);
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(NULL)));
-    ASSERT_TRUE(SUCCEEDED(D2D1CreateFactory(D2D1_FACTORY_TYPE_MULTI_THREADED, __uuidof(ID2D1Factory), NULL,
-                                            reinterpret_cast<void**>(&g_d2dFactory))));
-    ASSERT_TRUE(SUCCEEDED(DWriteCreateFactory(DWRITE_FACTORY_TYPE_SHARED, __uuidof(IDWriteFactory),
-                                              reinterpret_cast<IUnknown**>(&g_dwriteFactory))));
-    ASSERT_TRUE(SUCCEEDED(WicStartup()));
-    try {
-      LoadImageFrame(L"images\\back01.png", &g_backgroundFrame);
-      LoadImageFrame(L"images\\jiki1.png", &g_spriteFrame);
-    } catch (int) {
-      FAIL() << "the shell could not load the images";
-    }
-    ASSERT_TRUE(SUCCEEDED(CreateDeviceIndependentResources()));
+    const char* failed = support::StartShell(true);
+    ASSERT_EQ(failed, nullptr) << failed;
 
     WNDCLASSEXW wc = {};
     wc.cbSize = sizeof(wc);
