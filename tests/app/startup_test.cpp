@@ -4,9 +4,11 @@
 #include <SDL_image.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -17,6 +19,7 @@
 #include "scripted_game.h"
 #include "sound/dshow_helper.h"
 #include "vx_testing.h"
+#include "x_display.h"
 
 namespace fs = std::filesystem;
 
@@ -272,6 +275,107 @@ int LinesWith(const std::string& text, const std::string& what) {
   int n = 0;
   for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
   return n;
+}
+
+// The program on an X display, as a player starts it there, with OpenGL
+// broken as a remote display (indirect GLX, which current servers refuse)
+// or a missing driver breaks it, and no session bus: the probe's X errors
+// end in Mesa's software renderer or a black window, never in Xlib's exit,
+// and a box still draws or at least says its line. The window is closed
+// or the box dismissed with one Return, as a player does.
+TEST(Startup, TheProgramOnAnXDisplayOutlivesOpenGlErrors) {
+  xdisplay::Xvfb xvfb;
+  if (xvfb.display().empty()) GTEST_SKIP() << "no Xvfb here";
+  struct Case {
+    const char* name;
+    const char* variable;  // what breaks OpenGL
+    const char* value;
+    const char* missing;   // a file taken away, or null
+    bool drawn;            // the window shows a picture, not black
+    int code;
+    const char* line;      // said exactly once
+  };
+  const Case cases[] = {
+      {"indirect GLX", "LIBGL_ALWAYS_INDIRECT", "1", nullptr, true, 0, "drawing with Mesa's software renderer"},
+      {"no driver", "LIBGL_DRIVERS_PATH", "/nonexistent", nullptr, false, 0, "no OpenGL 3.3 core context"},
+      {"box, indirect GLX", "LIBGL_ALWAYS_INDIRECT", "1", "images/jiki1.png", true, 1,
+       "drawing with Mesa's software renderer"},
+      {"box, no driver", "LIBGL_DRIVERS_PATH", "/nonexistent", "images/jiki1.png", false, 1,
+       "no OpenGL 3.3 core context"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::path dir = MakeWorkDir("program_on_x");
+    if (c.missing) fs::remove(dir / c.missing);
+    const fs::path errFile = dir / "stderr.txt";
+    fflush(NULL);
+    pid_t pid = fork();
+    if (pid == 0) {
+      setpgid(0, 0);
+      if (chdir(dir.c_str()) != 0 || !freopen(errFile.c_str(), "w", stderr)) _exit(90);
+      for (const char* v : {"SDL_VIDEODRIVER", "LIBGL_ALWAYS_SOFTWARE", "GALLIUM_DRIVER", "MESA_GL_VERSION_OVERRIDE",
+                            "MESA_GLSL_VERSION_OVERRIDE", "DBUS_SESSION_BUS_ADDRESS"}) {
+        unsetenv(v);
+      }
+      setenv("DISPLAY", xvfb.display().c_str(), 1);
+      setenv(c.variable, c.value, 1);
+      execl(VX_PROGRAM_PATH, "vexalon", static_cast<char*>(nullptr));
+      _exit(91);
+    }
+    setpgid(pid, pid);
+    xdisplay::Client x(xvfb.display());
+    ASSERT_TRUE(x.ok());
+    // Acts once the window shows what it should: a picture (the game's, or
+    // the box's white), or for the black window a second and a half of
+    // paints that each ask again for a target. A box that cannot draw ends
+    // by itself.
+    int status = 0;
+    bool acted = false, ended = false;
+    long lit = -1;
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point viewableAt{};
+    for (const auto start = Clock::now(); Clock::now() - start < std::chrono::seconds(60);) {
+      if (waitpid(pid, &status, WNOHANG) == pid) {
+        ended = true;
+        break;
+      }
+      const unsigned long window = acted ? 0 : x.ViewableWindow();
+      if (window && viewableAt == Clock::time_point{}) viewableAt = Clock::now();
+      if (window && c.drawn && (lit = x.NonBlackPixels(window)) > 0) {
+        acted = true;
+        c.code == 0 ? x.Close(window) : x.PressReturn(window);
+      } else if (window && !c.drawn && Clock::now() - viewableAt > std::chrono::milliseconds(1500)) {
+        acted = true;
+        lit = x.NonBlackPixels(window);
+        x.Close(window);
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    if (!ended) {
+      kill(-pid, SIGKILL);
+      waitpid(pid, &status, 0);
+    }
+    std::ifstream in(errFile);
+    const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_TRUE(ended) << said;
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.code) << said;
+    EXPECT_EQ(said.find("X Error"), std::string::npos) << said;
+    EXPECT_EQ(said.find("LeakSanitizer"), std::string::npos) << said;
+    EXPECT_EQ(LinesWith(said, c.line), 1) << said;
+    if (c.missing) {
+      EXPECT_NE(said.find("vexalon: images/jiki1.png: not found\nD2Dデモ: 画像ファイルが開けません\n"), std::string::npos)
+          << said;
+    }
+    if (c.drawn) {
+      EXPECT_TRUE(acted);
+      EXPECT_GT(lit, 0);
+    } else if (c.code == 0) {
+      EXPECT_TRUE(acted);
+      EXPECT_EQ(lit, 0);  // the window is there, and black
+    } else {
+      EXPECT_FALSE(acted);  // nothing was ever shown
+    }
+  }
 }
 
 // Where the driver gives no OpenGL 3.3 core context, Mesa's software
