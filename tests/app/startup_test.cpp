@@ -97,6 +97,51 @@ RunResult RunWinMain(const fs::path& dir, bool recording, const std::function<vo
   return result;
 }
 
+// Runs the program itself as a player starts it, with its working directory
+// at dir and its environment changed by `environment` in the child; while it
+// runs, `watch` (if given) is called every 50 ms. Killed after 60 s, when
+// its exit code is -1.
+RunResult RunProgram(const fs::path& dir, const std::function<void()>& environment = nullptr,
+                     const std::function<void()>& watch = nullptr) {
+  RunResult result;
+  const fs::path errFile = dir / "stderr.txt";
+  fflush(NULL);
+  pid_t pid = fork();
+  if (pid == 0) {
+    setpgid(0, 0);
+    if (chdir(dir.c_str()) != 0 || !freopen(errFile.c_str(), "w", stderr)) _exit(90);
+    if (environment) environment();
+    execl(VX_PROGRAM_PATH, "vexalon", static_cast<char*>(nullptr));
+    _exit(91);
+  }
+  setpgid(pid, pid);
+  int status = 0;
+  bool ended = false;
+  using Clock = std::chrono::steady_clock;
+  for (const auto start = Clock::now(); Clock::now() - start < std::chrono::seconds(60);) {
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+      ended = true;
+      break;
+    }
+    if (watch) watch();
+    std::this_thread::sleep_for(std::chrono::milliseconds(watch ? 50 : 5));
+  }
+  if (!ended) {
+    kill(-pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  result.exitCode = ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::ifstream in(errFile);
+  result.stderrText.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return result;
+}
+
+int LinesWith(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
+  return n;
+}
+
 TEST(Startup, MissingImageShowsItsMessageAndOpensNothingElse) {
   for (const char* missing : {"back01.png", "jiki1.png"}) {
     SCOPED_TRACE(missing);
@@ -144,19 +189,9 @@ TEST(Startup, TheProgramEndsCleanlyWithAnyFileMissing) {
     SCOPED_TRACE(file);
     fs::path dir = MakeWorkDir("program_without_file");
     fs::remove(dir / file);
-    const fs::path errFile = dir / "stderr.txt";
-    fflush(NULL);
-    pid_t pid = fork();
-    if (pid == 0) {
-      if (chdir(dir.c_str()) != 0 || !freopen(errFile.c_str(), "w", stderr)) _exit(90);
-      execl(VX_PROGRAM_PATH, "vexalon", static_cast<char*>(nullptr));
-      _exit(91);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    std::ifstream in(errFile);
-    const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << said;
+    const RunResult r = RunProgram(dir);
+    const std::string& said = r.stderrText;
+    EXPECT_EQ(r.exitCode, 1) << said;
     EXPECT_EQ(said.find("LeakSanitizer"), std::string::npos) << said;
     const bool image = std::string(file).rfind("images/", 0) == 0;
     EXPECT_NE(said.find(image ? "D2Dデモ: 画像ファイルが開けません" : "D2Dデモ: サウンドファイルが開けません"),
@@ -164,6 +199,20 @@ TEST(Startup, TheProgramEndsCleanlyWithAnyFileMissing) {
         << said;
     EXPECT_NE(said.find(std::string("vexalon: ") + file + ": not found\n"), std::string::npos) << said;
   }
+}
+
+// Without a single font the text formats cannot be made: the program ends
+// with code 1 as before, saying which family found none and what to install.
+TEST(Startup, TheProgramWithoutFontsSaysWhichFamilyFoundNone) {
+  fs::path dir = MakeWorkDir("program_without_fonts");
+  std::ofstream(dir / "fonts.conf") << "<?xml version=\"1.0\"?>\n<fontconfig><cachedir>"
+                                    << (dir / "font_cache").string() << "</cachedir></fontconfig>\n";
+  const std::string config = (dir / "fonts.conf").string();
+  const RunResult r = RunProgram(dir, [&] { setenv("FONTCONFIG_FILE", config.c_str(), 1); });
+  EXPECT_EQ(r.exitCode, 1) << r.stderrText;
+  EXPECT_EQ(LinesWith(r.stderrText, "vexalon: no font for メイリオ: no font found"), 1) << r.stderrText;
+  EXPECT_NE(r.stderrText.find("install a CJK font such as fonts-noto-cjk)\n"), std::string::npos) << r.stderrText;
+  EXPECT_EQ(r.stderrText.find("LeakSanitizer"), std::string::npos) << r.stderrText;
 }
 
 TEST(Startup, RunsFramesAndShutsDownCleanlyWhenClosed) {
@@ -271,12 +320,6 @@ TEST(Startup, LostTargetOnTheWindowDrawsTheSamePicture) {
   EXPECT_EQ(s->liveObjectsAfterRun, 0);
 }
 
-int LinesWith(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
-  return n;
-}
-
 // The program on an X display, as a player starts it there, with OpenGL
 // broken as a remote display (indirect GLX, which current servers refuse)
 // or a missing driver breaks it, and no session bus: the probe's X errors
@@ -307,58 +350,40 @@ TEST(Startup, TheProgramOnAnXDisplayOutlivesOpenGlErrors) {
     SCOPED_TRACE(c.name);
     fs::path dir = MakeWorkDir("program_on_x");
     if (c.missing) fs::remove(dir / c.missing);
-    const fs::path errFile = dir / "stderr.txt";
-    fflush(NULL);
-    pid_t pid = fork();
-    if (pid == 0) {
-      setpgid(0, 0);
-      if (chdir(dir.c_str()) != 0 || !freopen(errFile.c_str(), "w", stderr)) _exit(90);
-      for (const char* v : {"SDL_VIDEODRIVER", "LIBGL_ALWAYS_SOFTWARE", "GALLIUM_DRIVER", "MESA_GL_VERSION_OVERRIDE",
-                            "MESA_GLSL_VERSION_OVERRIDE", "DBUS_SESSION_BUS_ADDRESS"}) {
-        unsetenv(v);
-      }
-      setenv("DISPLAY", xvfb.display().c_str(), 1);
-      setenv(c.variable, c.value, 1);
-      execl(VX_PROGRAM_PATH, "vexalon", static_cast<char*>(nullptr));
-      _exit(91);
-    }
-    setpgid(pid, pid);
     xdisplay::Client x(xvfb.display());
     ASSERT_TRUE(x.ok());
     // Acts once the window shows what it should: a picture (the game's, or
     // the box's white), or for the black window a second and a half of
     // paints that each ask again for a target. A box that cannot draw ends
     // by itself.
-    int status = 0;
-    bool acted = false, ended = false;
+    bool acted = false;
     long lit = -1;
     using Clock = std::chrono::steady_clock;
     Clock::time_point viewableAt{};
-    for (const auto start = Clock::now(); Clock::now() - start < std::chrono::seconds(60);) {
-      if (waitpid(pid, &status, WNOHANG) == pid) {
-        ended = true;
-        break;
-      }
-      const unsigned long window = acted ? 0 : x.ViewableWindow();
-      if (window && viewableAt == Clock::time_point{}) viewableAt = Clock::now();
-      if (window && c.drawn && (lit = x.NonBlackPixels(window)) > 0) {
-        acted = true;
-        c.code == 0 ? x.Close(window) : x.PressReturn(window);
-      } else if (window && !c.drawn && Clock::now() - viewableAt > std::chrono::milliseconds(1500)) {
-        acted = true;
-        lit = x.NonBlackPixels(window);
-        x.Close(window);
-      }
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    if (!ended) {
-      kill(-pid, SIGKILL);
-      waitpid(pid, &status, 0);
-    }
-    std::ifstream in(errFile);
-    const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_TRUE(ended) << said;
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == c.code) << said;
+    const RunResult r = RunProgram(
+        dir,
+        [&] {
+          for (const char* v : {"SDL_VIDEODRIVER", "LIBGL_ALWAYS_SOFTWARE", "GALLIUM_DRIVER",
+                                "MESA_GL_VERSION_OVERRIDE", "MESA_GLSL_VERSION_OVERRIDE", "DBUS_SESSION_BUS_ADDRESS"}) {
+            unsetenv(v);
+          }
+          setenv("DISPLAY", xvfb.display().c_str(), 1);
+          setenv(c.variable, c.value, 1);
+        },
+        [&] {
+          const unsigned long window = acted ? 0 : x.ViewableWindow();
+          if (window && viewableAt == Clock::time_point{}) viewableAt = Clock::now();
+          if (window && c.drawn && (lit = x.NonBlackPixels(window)) > 0) {
+            acted = true;
+            c.code == 0 ? x.Close(window) : x.PressReturn(window);
+          } else if (window && !c.drawn && Clock::now() - viewableAt > std::chrono::milliseconds(1500)) {
+            acted = true;
+            lit = x.NonBlackPixels(window);
+            x.Close(window);
+          }
+        });
+    const std::string& said = r.stderrText;
+    EXPECT_EQ(r.exitCode, c.code) << said;
     EXPECT_EQ(said.find("X Error"), std::string::npos) << said;
     EXPECT_EQ(said.find("LeakSanitizer"), std::string::npos) << said;
     EXPECT_EQ(LinesWith(said, c.line), 1) << said;
