@@ -59,8 +59,10 @@ HRESULT Mpg123Source::Open(const std::string& path, int outRate, std::unique_ptr
     *why = S_ISDIR(st.st_mode) ? "a folder" : "not a regular file";
     return E_ACCESSDENIED;
   }
-  *why = "truncated or corrupt";
-  if (st.st_size == 0) return VFW_E_INVALID_FILE_FORMAT;
+  if (st.st_size == 0) {
+    *why = "empty";
+    return VFW_E_INVALID_FILE_FORMAT;
+  }
 
   std::unique_ptr<Mpg123Source> s(new Mpg123Source());
   s->outRate_ = outRate;

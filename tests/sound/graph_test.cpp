@@ -104,7 +104,7 @@ TEST_F(GraphTest, RenderFileRefusesWhatIsNotPlayable) {
   struct Case { const char* file; std::vector<uint8_t> bytes; HRESULT expected; const char* why; } cases[] = {
       {"missing.mp3", {}, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "not found"},
       {"adir.mp3", {}, E_ACCESSDENIED, "a folder"},
-      {"empty.mp3", {}, VFW_E_INVALID_FILE_FORMAT, "truncated or corrupt"},
+      {"empty.mp3", {}, VFW_E_INVALID_FILE_FORMAT, "empty"},
       {"png.mp3", png, VFW_E_UNSUPPORTED_STREAM, "not an MP3"},
       {"noise.mp3", noise, VFW_E_UNSUPPORTED_STREAM, "not an MP3"},
       {"tagonly.mp3", id3, 0, "truncated or corrupt"},
