@@ -7,7 +7,7 @@
 #include "d2d/d2d_internal.h"
 #include "vx_support.h"
 #include "vx_window.h"
-#include "vx_x_errors.h"
+#include "vx_x11.h"
 
 namespace vxd2d {
 

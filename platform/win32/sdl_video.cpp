@@ -3,7 +3,7 @@
 
 #include "vx_support.h"
 #include "vx_window.h"
-#include "vx_x_errors.h"
+#include "vx_x11.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -96,12 +96,9 @@ bool ChooseOpenGl() {
   unsetenv("LIBGL_ALWAYS_INDIRECT");
   // GLX settles direct or indirect rendering and its driver once for each
   // connection to the display: the try needs a connection of its own.
-  if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0) {
-    SDL_QuitSubSystem(SDL_INIT_VIDEO);
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
-      g_videoError = SDL_GetError();
-      return false;
-    }
+  if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0 && !VxRestartVideo()) {
+    g_videoError = SDL_GetError();
+    return false;
   }
   std::string softwareWhy;
   if (CanMakeCoreContext(&softwareWhy)) {

@@ -10,7 +10,7 @@
 
 namespace xdisplay {
 
-Xvfb::Xvfb() {
+Xvfb::Xvfb(bool endWithLastClient) {
   if (access("/usr/bin/Xvfb", X_OK) != 0) return;
   int fds[2];
   if (pipe(fds) != 0) return;
@@ -21,7 +21,7 @@ Xvfb::Xvfb() {
     dup2(null, 1);
     dup2(null, 2);
     execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-          static_cast<char*>(nullptr));
+          endWithLastClient ? "-terminate" : static_cast<char*>(nullptr), static_cast<char*>(nullptr));
     _exit(127);
   }
   close(fds[1]);

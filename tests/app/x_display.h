@@ -8,10 +8,11 @@
 namespace xdisplay {
 
 // An X server of the test's own, gone with it; display() is empty where
-// there is no Xvfb.
+// there is no Xvfb. One made to end with its last client ends when the
+// number of its clients first falls to none, as other servers reset then.
 class Xvfb {
  public:
-  Xvfb();
+  explicit Xvfb(bool endWithLastClient = false);
   ~Xvfb();
   const std::string& display() const { return display_; }
 

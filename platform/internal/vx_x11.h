@@ -1,5 +1,6 @@
-// Contract between the windowing family (platform/win32) and the drawing
-// family (platform/d2d) for the X protocol errors OpenGL can raise.
+// What the windowing family (platform/win32) and the drawing family
+// (platform/d2d) do on SDL's X11 driver itself: catching the X protocol
+// errors OpenGL can raise, and starting video again on a new connection.
 #pragma once
 #include <string>
 
@@ -30,3 +31,8 @@ class VxXErrorTrap {
   struct State;
   State* state_ = nullptr;  // null when not on X11
 };
+
+// Stops SDL video and starts it again with the same driver, on new
+// connections to the display. False, with SDL's error set, when it does not
+// start again. No window may exist.
+bool VxRestartVideo();

@@ -2,7 +2,7 @@
 // handler ends the process on any error, and a driver that cannot serve the
 // display (indirect GLX refused over ssh -X, a missing DRI driver) raises
 // them from inside SDL's own start-up of GLX, where SDL sets no handler.
-#include "vx_x_errors.h"
+#include "vx_x11.h"
 
 #include <SDL.h>
 #include <SDL_syswm.h>
@@ -103,4 +103,19 @@ std::string VxXErrorTrap::What() const {
     std::snprintf(line, sizeof line, "X error %s on X request %d.%d", text, c.major, c.minor);
   }
   return line;
+}
+
+bool VxRestartVideo() {
+  const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
+  // An X server resets when its last client leaves, and refuses new ones
+  // meanwhile: a connection of ours holds it across.
+  Display* hold = OnX11() ? XOpenDisplay(nullptr) : nullptr;
+  SDL_QuitSubSystem(SDL_INIT_VIDEO);
+  // The same driver, not SDL's next choice: should this one fail, one that
+  // shows nothing would take its place.
+  if (!driver.empty()) SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, driver.c_str(), SDL_HINT_OVERRIDE);
+  const bool up = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  if (!driver.empty()) SDL_ResetHint(SDL_HINT_VIDEODRIVER);
+  if (hold) XCloseDisplay(hold);
+  return up;
 }
