@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libsdl2-dev libsdl2-image-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
+  libsdl2-dev libsdl2-image-dev libx11-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libfreetype-dev libfontconfig-dev fonts-noto-cjk
   libmpg123-dev mpg123
   libcairo2-dev libpng-dev zlib1g-dev libmp3lame-dev
