@@ -7,7 +7,7 @@ set -euo pipefail
 
 play=(
   g++ cmake ninja-build pkg-config
-  libsdl2-dev libsdl2-image-dev
+  libsdl2-dev libsdl2-image-dev libx11-dev
   libepoxy-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libfreetype-dev libfontconfig-dev fonts-noto-cjk
   libmpg123-dev libpng-dev zlib1g-dev

@@ -2,10 +2,12 @@
 
 #include <algorithm>
 #include <new>
+#include <string>
 
 #include "d2d/d2d_internal.h"
 #include "vx_support.h"
 #include "vx_window.h"
+#include "vx_x11.h"
 
 namespace vxd2d {
 
@@ -43,18 +45,24 @@ HRESULT CreateDevice(HWND hwnd, Device** device) {
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
   SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-  SDL_GLContext context = SDL_GL_CreateContext(window);
-  if (!context) {
-    VxReportOnce("no OpenGL 3.3 core context", SDL_GetError());
-    return kNoHardwareDevice;
+  // An X error while the context is made fails it, as the probe's did.
+  VxXErrorTrap trap;
+  std::string why;
+  Device* made = nullptr;
+  if (SDL_GLContext context = SDL_GL_CreateContext(window)) {
+    made = new Device;
+    made->hwnd = hwnd;
+    made->window = window;
+    made->context = context;
+    if (!made->MakeCurrent() || epoxy_gl_version() < 33) why = "the driver offers an older version";
+  } else {
+    why = SDL_GetError();
   }
-  Device* made = new Device;
-  made->hwnd = hwnd;
-  made->window = window;
-  made->context = context;
-  if (!made->MakeCurrent() || epoxy_gl_version() < 33) {
-    VxReportOnce("no OpenGL 3.3 core context", "the driver offers an older version");
-    made->Release();
+  trap.Sync(window);
+  if (trap.Caught()) why = trap.What();
+  if (!why.empty()) {
+    VxReportOnce("no OpenGL 3.3 core context", why.c_str());
+    if (made) made->Release();
     return kNoHardwareDevice;
   }
   made->robust = epoxy_has_gl_extension("GL_ARB_robustness");

@@ -59,8 +59,10 @@ HRESULT Mpg123Source::Open(const std::string& path, int outRate, std::unique_ptr
     *why = S_ISDIR(st.st_mode) ? "a folder" : "not a regular file";
     return E_ACCESSDENIED;
   }
-  *why = "truncated or corrupt";
-  if (st.st_size == 0) return VFW_E_INVALID_FILE_FORMAT;
+  if (st.st_size == 0) {
+    *why = "empty";
+    return VFW_E_INVALID_FILE_FORMAT;
+  }
 
   std::unique_ptr<Mpg123Source> s(new Mpg123Source());
   s->outRate_ = outRate;
@@ -153,17 +155,20 @@ bool Mpg123Source::Fill() {
     }
     bufCount_ += int(frames);
     // A later format change or a decoding error ends the sound where it stands.
-    if (r != MPG123_OK && r != MPG123_NEW_FORMAT) ended_ = true;
+    if (r != MPG123_OK && r != MPG123_NEW_FORMAT) {
+      ended_ = true;
+      damaged_ = r != MPG123_DONE;
+    }
     if (r == MPG123_NEW_FORMAT) {
       long rate = 0;
       int ch = 0, enc = 0;
       mpg123_getformat(mh_, &rate, &ch, &enc);
-      if (rate != srcRate_ || ch != channels_ || enc != MPG123_ENC_FLOAT_32) ended_ = true;
+      if (rate != srcRate_ || ch != channels_ || enc != MPG123_ENC_FLOAT_32) ended_ = damaged_ = true;
     }
     if (frames > 0) return true;
     if (ended_) return false;
   }
-  ended_ = true;
+  ended_ = damaged_ = true;
   return false;
 }
 
@@ -206,6 +211,17 @@ void Mpg123Source::Seek(int64_t frame) {
   acc_ = pos % outRate_;
   bufBase_ = srcIndex_;
   bufCount_ = 0;
+  // mpg123 does not decode reliably again once a frame has failed it, seek
+  // or not: the file is opened afresh, and every replay stops at that frame
+  // as the first play did.
+  if (damaged_) {
+    mpg123_close(mh_);
+    damaged_ = lseek(fd_, 0, SEEK_SET) != 0 || mpg123_open_fd(mh_, fd_) != MPG123_OK;
+    if (damaged_) {
+      ended_ = true;
+      return;
+    }
+  }
   off_t at = mpg123_seek(mh_, off_t(srcIndex_), SEEK_SET);
   ended_ = at < 0 || at != off_t(srcIndex_);
 }

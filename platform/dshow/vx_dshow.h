@@ -59,6 +59,7 @@ class Mpg123Source {
   int64_t bufBase_ = 0;
   int bufCount_ = 0;
   bool ended_ = false;
+  bool damaged_ = false;  // ended by a frame that failed, not by the file's end
 };
 
 // ---- streams and the mixer: sdl_mixer.cpp ----

@@ -120,12 +120,16 @@ int FcWidthOf(DWRITE_FONT_STRETCH stretch) {
 
 // The installed face closest to the request. A family that is not installed
 // falls back, through fontconfig's own weak sans-serif default, to a face
-// covering the locale's language (Japanese when no locale is given).
+// covering the locale's language (Japanese when no locale is given). Null,
+// with *missing saying what was missing, when there is no face to be had.
 Font* ResolveFont(const std::string& family, DWRITE_FONT_WEIGHT weight, DWRITE_FONT_STYLE style,
-                  DWRITE_FONT_STRETCH stretch, float size, const std::string& locale) {
+                  DWRITE_FONT_STRETCH stretch, float size, const std::string& locale, std::string* missing) {
   Library& lib = Lib();
   std::lock_guard<std::mutex> lock(lib.mutex);
-  if (!lib.ready) return nullptr;
+  if (!lib.ready) {
+    *missing = "fontconfig or FreeType did not start";
+    return nullptr;
+  }
   FcPattern* pattern = FcPatternCreate();
   if (!pattern) return nullptr;
   FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
@@ -142,7 +146,13 @@ Font* ResolveFont(const std::string& family, DWRITE_FONT_WEIGHT weight, DWRITE_F
   FcResult result = FcResultNoMatch;
   FcPattern* match = FcFontMatch(nullptr, pattern, &result);
   FcPatternDestroy(pattern);
-  if (!match) return nullptr;
+  // fontconfig falls back to any face it has; none means none is installed.
+  const char* kNoneInstalled =
+      "no font found, neither this family nor any other (install a CJK font such as fonts-noto-cjk)";
+  if (!match) {
+    *missing = kNoneInstalled;
+    return nullptr;
+  }
   FcChar8* file = nullptr;
   int index = 0, faceWeight = FC_WEIGHT_REGULAR;
   std::string path;
@@ -150,7 +160,10 @@ Font* ResolveFont(const std::string& family, DWRITE_FONT_WEIGHT weight, DWRITE_F
   FcPatternGetInteger(match, FC_INDEX, 0, &index);
   FcPatternGetInteger(match, FC_WEIGHT, 0, &faceWeight);
   FcPatternDestroy(match);
-  if (path.empty()) return nullptr;
+  if (path.empty()) {
+    *missing = kNoneInstalled;
+    return nullptr;
+  }
 
   // A bold request met by a regular face is emboldened, as DirectWrite simulates.
   const bool embolden = weight >= DWRITE_FONT_WEIGHT_SEMI_BOLD && faceWeight < FC_WEIGHT_DEMIBOLD;
@@ -159,9 +172,9 @@ Font* ResolveFont(const std::string& family, DWRITE_FONT_WEIGHT weight, DWRITE_F
   auto found = lib.fonts.find(key);
   if (found != lib.fonts.end()) return found->second.get();
   FT_Face face = nullptr;
-  if (FT_New_Face(lib.ft, path.c_str(), index, &face) != 0) return nullptr;
-  if (FT_Set_Char_Size(face, 0, size64, 72, 72) != 0) {
-    FT_Done_Face(face);
+  if (FT_New_Face(lib.ft, path.c_str(), index, &face) != 0 || FT_Set_Char_Size(face, 0, size64, 72, 72) != 0) {
+    if (face) FT_Done_Face(face);
+    *missing = "FreeType cannot use " + path;
     return nullptr;
   }
   auto font = std::make_unique<Font>();
@@ -243,8 +256,14 @@ class Factory final : public VxComObject<IDWriteFactory> {
     if (weight < 1 || weight > 999 || style < DWRITE_FONT_STYLE_NORMAL || style > DWRITE_FONT_STYLE_ITALIC ||
         stretch < DWRITE_FONT_STRETCH_UNDEFINED || stretch > DWRITE_FONT_STRETCH_ULTRA_EXPANDED)
       return E_INVALIDARG;
-    Font* font = ResolveFont(VxUtf32ToUtf8(family), weight, style, stretch, size, VxUtf32ToUtf8(locale));
-    if (!font) return kNoFont;
+    const std::string name = VxUtf32ToUtf8(family);
+    std::string missing;
+    Font* font = ResolveFont(name, weight, style, stretch, size, VxUtf32ToUtf8(locale), &missing);
+    if (!font) {
+      // Every format of the family meets the same lack: told once.
+      if (!missing.empty()) VxReportOnce(("no font for " + name).c_str(), missing.c_str());
+      return kNoFont;
+    }
     *format = new (std::nothrow) TextFormat(family, weight, style, stretch, size, font);
     return *format ? S_OK : E_OUTOFMEMORY;
   }

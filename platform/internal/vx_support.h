@@ -13,7 +13,8 @@ std::string VxUtf32ToUtf8(const wchar_t* text);
 std::string VxPathToUtf8(const wchar_t* path);
 
 // Sets what must be settled before SDL first starts (whichever family starts
-// it): Ctrl-C and SIGTERM end the process as they end any program.
+// it): Ctrl-C and SIGTERM end the process as they end any program; SDL's
+// session-bus connection is tried.
 void VxPrepareSdl();
 
 // Writes one line to stderr, "program: what: detail", saying why the

@@ -306,7 +306,7 @@ HRESULT DecodeFile(const char* path, IWICBitmapDecoder** decoder, std::string* w
   Header header;
   hr = ReadHeader(file, &header);
   if (hr == WINCODEC_ERR_COMPONENTNOTFOUND) {
-    *why = "not a PNG, BMP or JPEG image";
+    *why = file.empty() ? "empty" : "not a PNG, BMP or JPEG image";
     return hr;
   }
   if (hr == WINCODEC_ERR_IMAGESIZEOUTOFRANGE) {

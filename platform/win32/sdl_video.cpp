@@ -3,6 +3,7 @@
 
 #include "vx_support.h"
 #include "vx_window.h"
+#include "vx_x11.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -35,32 +36,41 @@ void EndVideoAtExit() {
 std::string g_noOpenGl;
 
 // Whether the OpenGL library gives a 3.3 core context: made once on a hidden
-// window and thrown away. The library stays loaded only if it does.
+// window and thrown away. The library stays loaded only if it does. An X
+// error on the way fails the try.
 bool CanMakeCoreContext(std::string* why) {
+  VxXErrorTrap trap;
+  bool ok = false;
+  SDL_Window* window = nullptr;
   if (SDL_GL_LoadLibrary(NULL) != 0) {
     *why = SDL_GetError();
-    return false;
-  }
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
-  SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-  bool ok = false;
-  SDL_Window* window = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
-  SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
-  if (!context) {
-    *why = SDL_GetError();
   } else {
-    using GetString = const unsigned char* (*)(unsigned);
-    auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
-    const unsigned kGlVersion = 0x1F02;
-    const char* version = getString ? reinterpret_cast<const char*>(getString(kGlVersion)) : nullptr;
-    int major = 0, minor = 0;
-    if (version) std::sscanf(version, "%d.%d", &major, &minor);
-    ok = major > 3 || (major == 3 && minor >= 3);
-    if (!ok) *why = std::string("the driver offers OpenGL ") + (version ? version : "of unknown version");
-    SDL_GL_DeleteContext(context);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 3);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    window = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_OPENGL | SDL_WINDOW_HIDDEN);
+    SDL_GLContext context = window ? SDL_GL_CreateContext(window) : nullptr;
+    if (!context) {
+      *why = SDL_GetError();
+    } else {
+      using GetString = const unsigned char* (*)(unsigned);
+      auto getString = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+      const unsigned kGlVersion = 0x1F02;
+      const char* version = getString ? reinterpret_cast<const char*>(getString(kGlVersion)) : nullptr;
+      int major = 0, minor = 0;
+      if (version) std::sscanf(version, "%d.%d", &major, &minor);
+      ok = major > 3 || (major == 3 && minor >= 3);
+      if (!ok) *why = std::string("the driver offers OpenGL ") + (version ? version : "of unknown version");
+      SDL_GL_DeleteContext(context);
+    }
+    trap.Sync(window);
   }
   if (window) SDL_DestroyWindow(window);
+  trap.Sync(nullptr);
+  if (trap.Caught()) {
+    ok = false;
+    *why = trap.What();
+  }
   if (!ok) SDL_GL_UnloadLibrary();  // so that another try loads it afresh
   return ok;
 }
@@ -68,18 +78,28 @@ bool CanMakeCoreContext(std::string* why) {
 // As Direct2D turns to its software rasteriser when the hardware cannot
 // serve: where the driver gives no 3.3 core context, Mesa's software
 // renderer gets one try, before any window needs OpenGL. Says so only when
-// it had to.
-void ChooseOpenGl() {
+// it had to. False when video could not be started again for the try.
+bool ChooseOpenGl() {
   std::string why;
-  if (CanMakeCoreContext(&why)) return;
+  if (CanMakeCoreContext(&why)) return true;
   const char* forced = SDL_getenv("LIBGL_ALWAYS_SOFTWARE");
   const char* driver = SDL_getenv("GALLIUM_DRIVER");
-  if (forced && SDL_strcmp(forced, "1") == 0 && driver && SDL_strcmp(driver, "llvmpipe") == 0) {
+  if (forced && SDL_strcmp(forced, "1") == 0 && driver && SDL_strcmp(driver, "llvmpipe") == 0 &&
+      !SDL_getenv("LIBGL_ALWAYS_INDIRECT")) {
     g_noOpenGl = why;
-    return;
+    return true;
   }
   SDL_setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
   SDL_setenv("GALLIUM_DRIVER", "llvmpipe", 1);
+  // Indirect GLX (what ssh -X asks for) is refused by current X servers;
+  // the software renderer draws directly, if slowly, over any connection.
+  unsetenv("LIBGL_ALWAYS_INDIRECT");
+  // GLX settles direct or indirect rendering and its driver once for each
+  // connection to the display: the try needs a connection of its own.
+  if (SDL_strcmp(SDL_GetCurrentVideoDriver(), "x11") == 0 && !VxRestartVideo()) {
+    g_videoError = SDL_GetError();
+    return false;
+  }
   std::string softwareWhy;
   if (CanMakeCoreContext(&softwareWhy)) {
     VxReportEnvironmentFailure("drawing with Mesa's software renderer",
@@ -87,6 +107,7 @@ void ChooseOpenGl() {
   } else {
     g_noOpenGl = why + "; Mesa's software renderer: " + softwareWhy;
   }
+  return true;
 }
 
 }  // namespace
@@ -110,12 +131,15 @@ bool EnsureVideo(bool report) {
       g_videoError = "no X11 or Wayland display (SDL_VIDEODRIVER=offscreen runs headless)";
       SDL_Quit();
       g_videoState = VideoState::Failed;
+    } else if (!ChooseOpenGl()) {
+      SDL_Quit();
+      g_videoState = VideoState::Failed;
     } else {
       g_videoState = VideoState::Up;
       g_videoUp = true;
-      ChooseOpenGl();
       // One load held for the process: SDL otherwise unloads OpenGL with the
       // last GL window and loads it again for the next.
+      VxXErrorTrap trap;
       SDL_GL_LoadLibrary(NULL);
       std::atexit(EndVideoAtExit);
     }

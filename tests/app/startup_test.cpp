@@ -4,12 +4,15 @@
 #include <SDL_image.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -17,6 +20,7 @@
 #include "scripted_game.h"
 #include "sound/dshow_helper.h"
 #include "vx_testing.h"
+#include "x_display.h"
 
 namespace fs = std::filesystem;
 
@@ -94,6 +98,51 @@ RunResult RunWinMain(const fs::path& dir, bool recording, const std::function<vo
   return result;
 }
 
+// Runs the program itself as a player starts it, with its working directory
+// at dir and its environment changed by `environment` in the child; while it
+// runs, `watch` (if given) is called every 50 ms. Killed after 60 s, when
+// its exit code is -1.
+RunResult RunProgram(const fs::path& dir, const std::function<void()>& environment = nullptr,
+                     const std::function<void()>& watch = nullptr) {
+  RunResult result;
+  const fs::path errFile = dir / "stderr.txt";
+  fflush(NULL);
+  pid_t pid = fork();
+  if (pid == 0) {
+    setpgid(0, 0);
+    if (chdir(dir.c_str()) != 0 || !freopen(errFile.c_str(), "w", stderr)) _exit(90);
+    if (environment) environment();
+    execl(VX_PROGRAM_PATH, "vexalon", static_cast<char*>(nullptr));
+    _exit(91);
+  }
+  setpgid(pid, pid);
+  int status = 0;
+  bool ended = false;
+  using Clock = std::chrono::steady_clock;
+  for (const auto start = Clock::now(); Clock::now() - start < std::chrono::seconds(60);) {
+    if (waitpid(pid, &status, WNOHANG) == pid) {
+      ended = true;
+      break;
+    }
+    if (watch) watch();
+    std::this_thread::sleep_for(std::chrono::milliseconds(watch ? 50 : 5));
+  }
+  if (!ended) {
+    kill(-pid, SIGKILL);
+    waitpid(pid, &status, 0);
+  }
+  result.exitCode = ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  std::ifstream in(errFile);
+  result.stderrText.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return result;
+}
+
+int LinesWith(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
+  return n;
+}
+
 TEST(Startup, MissingImageShowsItsMessageAndOpensNothingElse) {
   for (const char* missing : {"back01.png", "jiki1.png"}) {
     SCOPED_TRACE(missing);
@@ -141,19 +190,9 @@ TEST(Startup, TheProgramEndsCleanlyWithAnyFileMissing) {
     SCOPED_TRACE(file);
     fs::path dir = MakeWorkDir("program_without_file");
     fs::remove(dir / file);
-    const fs::path errFile = dir / "stderr.txt";
-    fflush(NULL);
-    pid_t pid = fork();
-    if (pid == 0) {
-      if (chdir(dir.c_str()) != 0 || !freopen(errFile.c_str(), "w", stderr)) _exit(90);
-      execl(VX_PROGRAM_PATH, "vexalon", static_cast<char*>(nullptr));
-      _exit(91);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    std::ifstream in(errFile);
-    const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 1) << said;
+    const RunResult r = RunProgram(dir);
+    const std::string& said = r.stderrText;
+    EXPECT_EQ(r.exitCode, 1) << said;
     EXPECT_EQ(said.find("LeakSanitizer"), std::string::npos) << said;
     const bool image = std::string(file).rfind("images/", 0) == 0;
     EXPECT_NE(said.find(image ? "D2Dデモ: 画像ファイルが開けません" : "D2Dデモ: サウンドファイルが開けません"),
@@ -161,6 +200,20 @@ TEST(Startup, TheProgramEndsCleanlyWithAnyFileMissing) {
         << said;
     EXPECT_NE(said.find(std::string("vexalon: ") + file + ": not found\n"), std::string::npos) << said;
   }
+}
+
+// Without a single font the text formats cannot be made: the program ends
+// with code 1 as before, saying which family found none and what to install.
+TEST(Startup, TheProgramWithoutFontsSaysWhichFamilyFoundNone) {
+  fs::path dir = MakeWorkDir("program_without_fonts");
+  std::ofstream(dir / "fonts.conf") << "<?xml version=\"1.0\"?>\n<fontconfig><cachedir>"
+                                    << (dir / "font_cache").string() << "</cachedir></fontconfig>\n";
+  const std::string config = (dir / "fonts.conf").string();
+  const RunResult r = RunProgram(dir, [&] { setenv("FONTCONFIG_FILE", config.c_str(), 1); });
+  EXPECT_EQ(r.exitCode, 1) << r.stderrText;
+  EXPECT_EQ(LinesWith(r.stderrText, "vexalon: no font for メイリオ: no font found"), 1) << r.stderrText;
+  EXPECT_NE(r.stderrText.find("install a CJK font such as fonts-noto-cjk)\n"), std::string::npos) << r.stderrText;
+  EXPECT_EQ(r.stderrText.find("LeakSanitizer"), std::string::npos) << r.stderrText;
 }
 
 TEST(Startup, RunsFramesAndShutsDownCleanlyWhenClosed) {
@@ -268,10 +321,94 @@ TEST(Startup, LostTargetOnTheWindowDrawsTheSamePicture) {
   EXPECT_EQ(s->liveObjectsAfterRun, 0);
 }
 
-int LinesWith(const std::string& text, const std::string& what) {
-  int n = 0;
-  for (size_t at = 0; (at = text.find(what, at)) != std::string::npos; at += what.size()) ++n;
-  return n;
+// The program on an X display, as a player starts it there, with OpenGL
+// broken as a remote display (indirect GLX, which current servers refuse)
+// or a missing driver breaks it, and no session bus: the probe's X errors
+// end in Mesa's software renderer or a black window, never in Xlib's exit,
+// and a box still draws or at least says its line. The window is closed
+// or the box dismissed with one Return, as a player does. The program is
+// the display's only client until it has said which renderer it has, so
+// that it must keep the server from resetting while it reconnects.
+TEST(Startup, TheProgramOnAnXDisplayOutlivesOpenGlErrors) {
+  if (access("/usr/bin/Xvfb", X_OK) != 0) GTEST_SKIP() << "no Xvfb here";
+  struct Case {
+    const char* name;
+    const char* variable;  // what breaks OpenGL
+    const char* value;
+    const char* missing;   // a file taken away, or null
+    bool drawn;            // the window shows a picture, not black
+    int code;
+    const char* line;      // said exactly once
+  };
+  const Case cases[] = {
+      {"indirect GLX", "LIBGL_ALWAYS_INDIRECT", "1", nullptr, true, 0, "drawing with Mesa's software renderer"},
+      {"no driver", "LIBGL_DRIVERS_PATH", "/nonexistent", nullptr, false, 0, "no OpenGL 3.3 core context"},
+      {"box, indirect GLX", "LIBGL_ALWAYS_INDIRECT", "1", "images/jiki1.png", true, 1,
+       "drawing with Mesa's software renderer"},
+      {"box, no driver", "LIBGL_DRIVERS_PATH", "/nonexistent", "images/jiki1.png", false, 1,
+       "no OpenGL 3.3 core context"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    xdisplay::Xvfb xvfb(true);
+    ASSERT_FALSE(xvfb.display().empty());
+    fs::path dir = MakeWorkDir("program_on_x");
+    if (c.missing) fs::remove(dir / c.missing);
+    std::unique_ptr<xdisplay::Client> x;
+    // Acts once the window shows what it should: a picture (the game's, or
+    // the box's white), or for the black window a second and a half of
+    // paints that each ask again for a target. A box that cannot draw ends
+    // by itself.
+    bool acted = false;
+    long lit = -1;
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point viewableAt{};
+    const RunResult r = RunProgram(
+        dir,
+        [&] {
+          for (const char* v : {"SDL_VIDEODRIVER", "LIBGL_ALWAYS_SOFTWARE", "GALLIUM_DRIVER",
+                                "MESA_GL_VERSION_OVERRIDE", "MESA_GLSL_VERSION_OVERRIDE", "DBUS_SESSION_BUS_ADDRESS"}) {
+            unsetenv(v);
+          }
+          setenv("DISPLAY", xvfb.display().c_str(), 1);
+          setenv(c.variable, c.value, 1);
+        },
+        [&] {
+          if (!x) {
+            std::ifstream in(dir / "stderr.txt");
+            const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            if (said.find(c.line) != std::string::npos) x = std::make_unique<xdisplay::Client>(xvfb.display());
+          }
+          const unsigned long window = acted || !x || !x->ok() ? 0 : x->ViewableWindow();
+          if (window && viewableAt == Clock::time_point{}) viewableAt = Clock::now();
+          if (window && c.drawn && (lit = x->NonBlackPixels(window)) > 0) {
+            acted = true;
+            c.code == 0 ? x->Close(window) : x->PressReturn(window);
+          } else if (window && !c.drawn && Clock::now() - viewableAt > std::chrono::milliseconds(1500)) {
+            acted = true;
+            lit = x->NonBlackPixels(window);
+            x->Close(window);
+          }
+        });
+    const std::string& said = r.stderrText;
+    EXPECT_EQ(r.exitCode, c.code) << said;
+    EXPECT_EQ(said.find("X Error"), std::string::npos) << said;
+    EXPECT_EQ(said.find("LeakSanitizer"), std::string::npos) << said;
+    EXPECT_EQ(LinesWith(said, c.line), 1) << said;
+    if (c.missing) {
+      EXPECT_NE(said.find("vexalon: images/jiki1.png: not found\nD2Dデモ: 画像ファイルが開けません\n"), std::string::npos)
+          << said;
+    }
+    if (c.drawn) {
+      EXPECT_TRUE(acted);
+      EXPECT_GT(lit, 0);
+    } else if (c.code == 0) {
+      EXPECT_TRUE(acted);
+      EXPECT_EQ(lit, 0);  // the window is there, and black
+    } else {
+      EXPECT_FALSE(acted);  // nothing was ever shown
+    }
+  }
 }
 
 // Where the driver gives no OpenGL 3.3 core context, Mesa's software

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <fstream>
 #include <random>
 
 using namespace soundtest;
@@ -22,6 +23,40 @@ double MaxDiff(const std::vector<float>& a, const std::vector<float>& b, size_t 
   double d = 0;
   for (size_t i = 0; i < a.size() && i + offsetB < b.size(); ++i) d = std::max(d, double(std::fabs(a[i] - b[i + offsetB])));
   return d;
+}
+
+// Frames of interleaved stereo with any sample other than zero.
+int SoundingFrames(const std::vector<float>& stereo) {
+  int n = 0;
+  for (size_t i = 0; i + 1 < stereo.size(); i += 2) n += stereo[i] != 0.0f || stereo[i + 1] != 0.0f;
+  return n;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::vector<uint8_t>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Where the middle one of an MPEG-1 or -2 layer III file's frames begins
+// (the file starts at a frame or at an ID3v2 tag); -1 if it does not parse.
+long MiddleFrame(const std::vector<uint8_t>& mp3) {
+  static const int kKbps[2][15] = {{0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},
+                                   {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}};
+  static const int kRates[4] = {44100, 48000, 32000, 0};
+  size_t at = 0;
+  if (mp3.size() > 10 && mp3[0] == 'I' && mp3[1] == 'D' && mp3[2] == '3') {
+    at = 10 + (size_t(mp3[6]) << 21 | size_t(mp3[7]) << 14 | size_t(mp3[8]) << 7 | mp3[9]);
+  }
+  std::vector<long> frames;
+  while (at + 4 <= mp3.size() && mp3[at] == 0xFF && (mp3[at + 1] & 0xE0) == 0xE0 && (mp3[at + 1] & 0x06) == 0x02) {
+    const bool mpeg1 = (mp3[at + 1] & 0x08) != 0;
+    const int kbps = kKbps[mpeg1 ? 0 : 1][std::min(mp3[at + 2] >> 4, 14)];
+    const int rate = kRates[(mp3[at + 2] >> 2) & 3] / (mpeg1 ? 1 : 2);
+    if (kbps == 0 || rate == 0) break;
+    frames.push_back(long(at));
+    at += size_t((mpeg1 ? 144000 : 72000) * kbps / rate + ((mp3[at + 2] >> 1) & 1));
+  }
+  return frames.size() < 3 ? -1 : frames[frames.size() / 2];
 }
 
 class GraphTest : public ::testing::Test {
@@ -69,7 +104,7 @@ TEST_F(GraphTest, RenderFileRefusesWhatIsNotPlayable) {
   struct Case { const char* file; std::vector<uint8_t> bytes; HRESULT expected; const char* why; } cases[] = {
       {"missing.mp3", {}, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), "not found"},
       {"adir.mp3", {}, E_ACCESSDENIED, "a folder"},
-      {"empty.mp3", {}, VFW_E_INVALID_FILE_FORMAT, "truncated or corrupt"},
+      {"empty.mp3", {}, VFW_E_INVALID_FILE_FORMAT, "empty"},
       {"png.mp3", png, VFW_E_UNSUPPORTED_STREAM, "not an MP3"},
       {"noise.mp3", noise, VFW_E_UNSUPPORTED_STREAM, "not an MP3"},
       {"tagonly.mp3", id3, 0, "truncated or corrupt"},
@@ -221,6 +256,52 @@ TEST_F(GraphTest, AFullMixRefusesTheNextGraph) {
   EXPECT_EQ(again.rendered, S_OK);
   Graph past(L"short22k_mono.mp3");
   EXPECT_EQ(past.rendered, VFW_E_CANNOT_RENDER);
+}
+
+// A file whose middle frame is damaged (its header names another sample
+// rate, or layer I) plays up to that frame and stops there. Replayed through
+// one graph as the sound helper replays (stop, rewind, run), every pass
+// plays what the first did, past the kept start too (each pass stops at
+// the same frame).
+TEST_F(GraphTest, DamagedFileReplaysAsItFirstPlayed) {
+  const std::vector<uint8_t> bom2 = ReadBytes(VX_ASSETS_DIR "/sound/bom2.mp3");
+  const long middle = MiddleFrame(bom2);
+  ASSERT_GT(middle, 0);
+  WriteFile("bom2.mp3", bom2);
+  struct Case { const char* file; int byte; uint8_t mask, bits; } cases[] = {
+      {"bom2_48k.mp3", 2, 0x0C, 0x04},     // sampling-frequency index 1: 48 kHz
+      {"bom2_layer1.mp3", 1, 0x06, 0x06},  // layer bits 11: layer I
+  };
+  const int whole = SoundingFrames(Fresh(L"bom2.mp3", 2.0));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.file);
+    std::vector<uint8_t> bytes = bom2;
+    uint8_t& header = bytes[size_t(middle) + size_t(c.byte)];
+    header = uint8_t((header & ~c.mask) | c.bits);
+    WriteFile(c.file, bytes);
+    std::string name(c.file);
+    Graph g(std::wstring(name.begin(), name.end()));
+    ASSERT_EQ(g.rendered, S_OK);
+    std::vector<float> first;
+    for (int pass = 0; pass < 6; ++pass) {
+      g.control->Stop();
+      g.Rewind();
+      g.control->Run();
+      std::vector<float> got = Pull(Frames(2.0));
+      if (pass == 0) {
+        first = got;
+        // Cut at the damaged frame, well past the kept start.
+        EXPECT_GT(SoundingFrames(first), Frames(0.3));
+        EXPECT_LT(SoundingFrames(first), whole * 2 / 3);
+      } else {
+        EXPECT_EQ(SoundingFrames(got), SoundingFrames(first)) << pass;
+        EXPECT_LT(MaxDiff(got, first), kMaxDiff) << pass;
+      }
+    }
+    // A seek elsewhere after the failed frame plays on from there as well.
+    g.Rewind(0.25);
+    EXPECT_LT(MaxDiff(Pull(Frames(0.1)), first, size_t(Frames(0.25)) * 2), kMaxDiff);
+  }
 }
 
 }  // namespace
