@@ -5,13 +5,13 @@ set -euo pipefail
 
 packages=(
   cmake ninja-build g++ pkg-config
-  libsdl2-dev libsdl2-image-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
+  libsdl2-dev libsdl2-image-dev libdecor-0-plugin-1-cairo libwayland-dev libepoxy-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libfreetype-dev libfontconfig-dev fonts-noto-cjk
   libmpg123-dev mpg123
   libcairo2-dev libpng-dev zlib1g-dev libmp3lame-dev
   libgtest-dev
   g++-mingw-w64-x86-64-posix
-  xvfb xauth
+  xvfb xauth weston
 )
 
 missing=()

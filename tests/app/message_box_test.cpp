@@ -23,6 +23,7 @@
 #include "vx_support.h"
 #include "vx_window.h"
 #include "tests/support/capture_stderr.h"
+#include "display_servers.h"
 #include "vx_testing.h"
 
 namespace fs = std::filesystem;
@@ -48,45 +49,6 @@ Shared* TheShared() {
       mmap(nullptr, sizeof(Shared), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
   return shared;
 }
-
-// An X server of the test's own, gone with it.
-class Xvfb {
- public:
-  Xvfb() {
-    if (access("/usr/bin/Xvfb", X_OK) != 0) return;
-    int fds[2];
-    if (pipe(fds) != 0) return;
-    pid_ = fork();
-    if (pid_ == 0) {
-      dup2(fds[1], 3);
-      int null = open("/dev/null", O_WRONLY);
-      dup2(null, 1);
-      dup2(null, 2);
-      execl("/usr/bin/Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1024x768x24", "-nolisten", "tcp",
-            static_cast<char*>(nullptr));
-      _exit(127);
-    }
-    close(fds[1]);
-    // The display's number, once it listens, up to its newline: the server
-    // writes the two apart and dies if the second finds the pipe closed.
-    std::string number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n') number += c;
-    close(fds[0]);
-    if (!number.empty()) display_ = ":" + number;
-  }
-  ~Xvfb() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      waitpid(pid_, nullptr, 0);
-    }
-  }
-  const std::string& display() const { return display_; }
-
- private:
-  pid_t pid_ = -1;
-  std::string display_;
-};
 
 struct Outcome {
   bool exited = false;
@@ -251,7 +213,7 @@ class MessageBoxTest : public ::testing::Test {
   void SetUp() override {
     if (xvfb_.display().empty()) GTEST_SKIP() << "no Xvfb here";
   }
-  Xvfb xvfb_;
+  support::Xvfb xvfb_;
 };
 
 // The game without its sprite sheet, on a real display: the loader names the
