@@ -11,7 +11,7 @@ packages=(
   libcairo2-dev libpng-dev zlib1g-dev libmp3lame-dev
   libgtest-dev
   g++-mingw-w64-x86-64-posix
-  xvfb xauth weston
+  xvfb xauth weston pulseaudio
 )
 
 missing=()
