@@ -7,7 +7,7 @@ set -euo pipefail
 
 play=(
   g++ cmake ninja-build pkg-config
-  libsdl2-dev libsdl2-image-dev libx11-dev
+  libsdl2-dev libsdl2-image-dev libx11-dev libwayland-dev
   libepoxy-dev libgl1-mesa-dri libegl-mesa0 libglx-mesa0
   libfreetype-dev libfontconfig-dev fonts-noto-cjk
   libmpg123-dev libpng-dev zlib1g-dev
@@ -15,8 +15,9 @@ play=(
   libdecor-0-plugin-1-cairo
 )
 develop=(
-  libgtest-dev xvfb xauth                # tests
+  libgtest-dev xvfb xauth weston         # tests
   libcairo2-dev libmp3lame-dev mpg123    # benchmarks, asset tools, test sounds
+  pulseaudio                             # the sound benchmark's own server
   g++-mingw-w64-x86-64-posix             # Windows cross-build
 )
 

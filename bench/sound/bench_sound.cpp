@@ -1,21 +1,35 @@
 // Six game sounds loaded and playing at once: the memory they add, and the
 // CPU the mixer spends per second of audio (decoding, resampling, mixing),
 // against the mpg123 command-line decoder on the same files in the same run.
+// Then, where PulseAudio is installed, the audio device through a sound
+// server of its own with a null sink, recorded from the sink's monitor: the
+// device buffer, the delay from a play call to the sound leaving the sink
+// (against two frames, 66.7 ms), and the silent gaps in the music with four
+// busy loops running (against the music as the mixer makes it).
 //   bench_sound [directory with bgm01.mp3 ... Loc2.mp3]
 #include "mp3_fixture.h"
 #include "sound/dshow_helper.h"
 #include "vx_sound_testing.h"
 
+#include <SDL.h>
+#include <signal.h>
+#include <stdlib.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
 #include <random>
 #include <string>
 #include <thread>
@@ -74,6 +88,342 @@ double DecodeWithCli(const std::string& path) {
   waitpid(pid, &status, 0);
   if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) std::fprintf(stderr, "mpg123 failed on %s\n", path.c_str());
   return CpuSeconds(RUSAGE_CHILDREN) - before;
+}
+
+
+// ---- the device, through a PulseAudio server of the bench's own ----
+
+using Clock = std::chrono::steady_clock;
+constexpr int kRecordRate = 48000;
+
+// `pulseaudio` with one null sink, in a runtime folder of its own; the
+// process's environment points libpulse at it (and only at it).
+class PulseServer {
+ public:
+  PulseServer() {
+    if (access("/usr/bin/pulseaudio", X_OK) != 0) return;
+    char dir[] = "/tmp/vx-pulse-XXXXXX";
+    if (!mkdtemp(dir)) return;
+    dir_ = dir;
+    const std::string socket = dir_ + "/native";
+    // Without rewinds the monitor holds what the sink played, as played: a
+    // rewound monitor drops or repeats stretches of the recording.
+    const std::string sink =
+        "module-null-sink sink_name=vx_null rate=48000 format=float32le channels=2 norewinds=1";
+    const std::string native = "module-native-protocol-unix auth-anonymous=1 socket=" + socket;
+    const std::string log = dir_ + "/pulse.log";
+    pid_ = fork();
+    if (pid_ == 0) {
+      setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+      setenv("HOME", dir_.c_str(), 1);
+      int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      dup2(out, 1);
+      dup2(out, 2);
+      execl("/usr/bin/pulseaudio", "pulseaudio", "-n", "--daemonize=no", "--exit-idle-time=-1",
+            "--use-pid-file=no", "-L", sink.c_str(), "-L", native.c_str(), static_cast<char*>(nullptr));
+      _exit(127);
+    }
+    struct stat st;
+    for (int i = 0; i < 500 && stat(socket.c_str(), &st) != 0; ++i) {
+      if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+        pid_ = -1;
+        return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    if (stat(socket.c_str(), &st) != 0) return;
+    setenv("PULSE_SERVER", ("unix:" + socket).c_str(), 1);
+    setenv("PULSE_SINK", "vx_null", 1);
+    setenv("PULSE_SOURCE", "vx_null.monitor", 1);
+    setenv("PULSE_COOKIE", (dir_ + "/cookie").c_str(), 1);  // not in the user's home
+    up_ = true;
+  }
+  ~PulseServer() {
+    if (pid_ > 0) {
+      kill(pid_, SIGTERM);
+      waitpid(pid_, nullptr, 0);
+    }
+    if (!dir_.empty()) {
+      std::error_code ignored;
+      std::filesystem::remove_all(dir_, ignored);
+    }
+  }
+  bool up() const { return up_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string dir_;
+  bool up_ = false;
+};
+
+// The sink's monitor, recorded in small pieces; each piece's arrival is
+// timed, so that a recorded frame's time is known to within the capture's
+// own smallest delay (which only adds to the delays measured).
+struct Recording {
+  std::vector<float> samples;  // interleaved stereo, preallocated
+  std::atomic<size_t> frames{0};
+  std::vector<std::pair<size_t, Clock::time_point>> arrivals;  // frames so far, when
+  std::atomic<bool> overflow{false};
+
+  static void SDLCALL Arrived(void* self, Uint8* stream, int len) {
+    auto* r = static_cast<Recording*>(self);
+    const size_t n = size_t(len) / (2 * sizeof(float));
+    const size_t at = r->frames.load();
+    if ((at + n) * 2 > r->samples.size() || r->arrivals.size() == r->arrivals.capacity()) {
+      r->overflow = true;
+      return;
+    }
+    std::memcpy(&r->samples[at * 2], stream, size_t(len));
+    r->frames = at + n;
+    r->arrivals.emplace_back(at + n, Clock::now());
+  }
+
+  // The frames delivered before a moment.
+  size_t FramesBefore(Clock::time_point moment) const {
+    size_t frames = 0;
+    for (const auto& a : arrivals) {
+      if (a.second > moment) break;
+      frames = a.first;
+    }
+    return frames;
+  }
+
+  // When a frame left the sink, at the latest: by the pieces that brought it
+  // and the 50 ms after it, the earliest any of them allows (frames lost
+  // before it do not matter).
+  Clock::time_point TimeOf(size_t frame) const {
+    Clock::time_point at = Clock::time_point::max();
+    for (const auto& a : arrivals) {
+      if (a.first <= frame) continue;
+      if (a.first > frame + kRecordRate / 20) break;
+      const auto back = std::chrono::duration_cast<Clock::duration>(
+          std::chrono::duration<double>(double(a.first - frame) / kRecordRate));
+      at = std::min(at, a.second - back);
+    }
+    return at;
+  }
+  bool Silent(size_t frame) const { return samples[frame * 2] == 0.0f && samples[frame * 2 + 1] == 0.0f; }
+};
+
+// Runs of exact silence of at least minFrames inside [from, to): between
+// the first and the last frame that sounds. Gives the count and the longest.
+int SilentRuns(const std::function<bool(size_t)>& silent, size_t from, size_t to, size_t minFrames,
+               size_t* longest) {
+  while (from < to && silent(from)) ++from;
+  while (to > from && silent(to - 1)) --to;
+  int runs = 0;
+  *longest = 0;
+  for (size_t i = from; i < to;) {
+    size_t j = i;
+    while (j < to && silent(j)) ++j;
+    if (j - i >= minFrames) {
+      ++runs;
+      *longest = std::max(*longest, j - i);
+    }
+    i = j + 1;
+  }
+  return runs;
+}
+
+// The longest a thread at the audio thread's priority oversleeps 1 ms
+// sleeps while it runs: the scheduling delays the device has to ride out.
+class StallProbe {
+ public:
+  StallProbe() {
+    thread_ = std::thread([this] {
+      // As SDL raises its audio threads, where it may.
+      nice_ = setpriority(PRIO_PROCESS, pid_t(syscall(SYS_gettid)), -20) == 0 ? -20 : 0;
+      while (!stop_) {
+        const Clock::time_point before = Clock::now();
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        const double over = std::chrono::duration<double, std::milli>(Clock::now() - before).count() - 1;
+        double seen = worst_.load();
+        while (over > seen && !worst_.compare_exchange_weak(seen, over)) {
+        }
+      }
+    });
+  }
+  ~StallProbe() {
+    stop_ = true;
+    thread_.join();
+  }
+  // The worst since the last call.
+  double Take() { return worst_.exchange(0); }
+  int nice() const { return nice_; }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<double> worst_{0};
+  std::atomic<int> nice_{0};
+  std::thread thread_;
+};
+
+double LoadAverage() {
+  double load[1] = {0};
+  return getloadavg(load, 1) == 1 ? load[0] : -1;
+}
+
+void LoadSounds(const std::string& dir, std::initializer_list<int> which) {
+  for (int i : which) {
+    const std::string path = dir + "/" + kAssets[i].file;
+    const std::wstring wpath(path.begin(), path.end());
+    DShowHLP::LoadSound(wpath.c_str(), kAssets[i].name);
+  }
+}
+
+// The device measured through the server; false when it could not be.
+bool MeasureDevice(const std::string& dir) {
+  constexpr int kShot = 4, kMusic = 0;
+  constexpr double kMusicSeconds = 12, kBusySeconds = 12;
+  const size_t minGap = kRecordRate * 2 / 1000;  // 2 ms
+
+  // The references, from the mixer itself: where the shot's first sound
+  // lies in it, and the music's own silent runs.
+  vxtest::UseManualMixer(true);
+  DShowHLP::Startup();
+  LoadSounds(dir, {kMusic, kShot});
+  const int manualRate = vxtest::MixerRate();
+  std::vector<float> pulled(size_t(manualRate) * 2 * 2);
+  DShowHLP::PlayFromStart(kAssets[kShot].name, 0, nullptr);
+  vxtest::PullMixerOutput(pulled.data(), manualRate);
+  size_t lead = 0;
+  while (lead < size_t(manualRate) && pulled[lead * 2] == 0 && pulled[lead * 2 + 1] == 0) ++lead;
+  DShowHLP::Stop(kAssets[kShot].name);
+  std::vector<float> music(size_t(kMusicSeconds * manualRate) * 2);
+  DShowHLP::PlayFromStart(kAssets[kMusic].name, 0, nullptr);
+  vxtest::PullMixerOutput(music.data(), int(music.size() / 2));
+  size_t longestOwn = 0;
+  const int ownRuns = SilentRuns([&](size_t f) { return music[f * 2] == 0 && music[f * 2 + 1] == 0; }, 0,
+                                 music.size() / 2, size_t(manualRate) * 2 / 1000, &longestOwn);
+  DShowHLP::Cleanup();
+  vxtest::UseManualMixer(false);
+
+  PulseServer server;
+  if (!server.up()) {
+    std::printf("device: not measured (pulseaudio is not installed or did not start)\n");
+    return false;
+  }
+  setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
+  DShowHLP::Startup();
+  try {
+    LoadSounds(dir, {kMusic, kShot});
+  } catch (int) {
+    std::fprintf(stderr, "cannot load the sounds again\n");
+    DShowHLP::Cleanup();
+    return false;
+  }
+  int frames = 0, rate = 0;
+  if (!vxtest::MixerDeviceBuffer(&frames, &rate)) {
+    std::printf("device: not measured (no device through the server)\n");
+    DShowHLP::Cleanup();
+    return false;
+  }
+  std::printf("device buffer: %d frames at %d Hz = %.1f ms\n", frames, rate, 1000.0 * frames / rate);
+
+  // Recorded in 10.7 ms pieces: SDL loses stretches of a monitor read in
+  // much smaller ones.
+  SDL_InitSubSystem(SDL_INIT_AUDIO);
+  Recording rec;
+  const double recordSeconds = 60;
+  rec.samples.assign(size_t(recordSeconds * kRecordRate) * 2, 1.0f);
+  rec.arrivals.reserve(size_t(recordSeconds * kRecordRate / 512) + 16);
+  SDL_AudioSpec want{}, have{};
+  want.freq = kRecordRate;
+  want.format = AUDIO_F32SYS;
+  want.channels = 2;
+  want.samples = 512;
+  want.callback = Recording::Arrived;
+  want.userdata = &rec;
+  SDL_AudioDeviceID capture = SDL_OpenAudioDevice(nullptr, 1, &want, &have, 0);
+  if (!capture) {
+    std::printf("device: not measured (cannot record the monitor: %s)\n", SDL_GetError());
+    DShowHLP::Cleanup();
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return false;
+  }
+  SDL_PauseAudioDevice(capture, 0);
+  // The monitor delivers in bursts while the server settles.
+  std::this_thread::sleep_for(std::chrono::milliseconds(2500));
+
+  // Plays of the shot at unrelated moments, each over silence.
+  StallProbe stalls;
+  std::mt19937 random(17);
+  std::vector<Clock::time_point> plays;
+  for (int i = 0; i < 40; ++i) {
+    std::this_thread::sleep_for(std::chrono::microseconds(380000 + random() % 100000));
+    plays.push_back(Clock::now());
+    DShowHLP::PlayFromStart(kAssets[kShot].name, 0, nullptr);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  const double stallPlays = stalls.Take();
+
+  // The music, quiet for a while, then with four busy loops.
+  const double loadBefore = LoadAverage();
+  const size_t musicFrom = rec.frames;
+  DShowHLP::PlayFromStart(kAssets[kMusic].name, 0, nullptr);
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  const double stallQuiet = stalls.Take();
+  const size_t busyFrom = rec.frames;
+  std::vector<pid_t> busy;
+  for (int i = 0; i < 4; ++i) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+      for (volatile unsigned long spin = 0;; ++spin) {
+      }
+    }
+    if (pid > 0) busy.push_back(pid);
+  }
+  std::this_thread::sleep_for(std::chrono::duration<double>(kBusySeconds));
+  for (pid_t pid : busy) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+  }
+  const size_t busyTo = rec.frames;
+  const double stallBusy = stalls.Take();
+  const double loadAfter = LoadAverage();
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  DShowHLP::Stop(kAssets[kMusic].name);
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  SDL_CloseAudioDevice(capture);
+  DShowHLP::Cleanup();
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  if (rec.overflow) std::printf("(the recording ran out of room)\n");
+
+  // A play's sound starts in no frame delivered before the play.
+  const size_t recorded = rec.frames;
+  std::vector<double> delays;
+  for (const Clock::time_point played : plays) {
+    size_t f = rec.FramesBefore(played);
+    const size_t until = std::min(recorded, f + kRecordRate / 4);
+    while (f < until && rec.Silent(f)) ++f;
+    if (f == until) continue;  // not heard within 250 ms: counted below
+    const double outAfter = std::chrono::duration<double>(rec.TimeOf(f) - played).count();
+    delays.push_back(1000.0 * (outAfter - double(lead) / manualRate));
+  }
+  std::sort(delays.begin(), delays.end());
+  const double budget = 2000.0 / 30;
+  if (!delays.empty()) {
+    const double worst = delays.back();
+    std::printf("play to output (%zu plays over silence, %zu heard within 250 ms): median %.1f ms, 95th percentile "
+                "%.1f ms, worst %.1f ms; worst / two frames (%.1f ms): %.2f (aim <= 0.9)\n",
+                plays.size(), delays.size(), delays[delays.size() / 2], delays[delays.size() * 95 / 100], worst,
+                budget, worst / budget);
+  } else {
+    std::printf("play to output: none of %zu plays heard\n", plays.size());
+  }
+
+  size_t longestQuiet = 0, longestBusy = 0;
+  auto silent = [&](size_t f) { return rec.Silent(f); };
+  const int quietRuns = SilentRuns(silent, musicFrom, busyFrom, minGap, &longestQuiet);
+  const int busyRuns = SilentRuns(silent, busyFrom, busyTo, minGap, &longestBusy);
+  std::printf("silent runs of 2 ms or more in the music: %d as the mixer makes it; through the server %d in %.1f s "
+              "(longest %.1f ms), and %d in %.1f s with four busy loops (longest %.1f ms)\n",
+              ownRuns, quietRuns, double(busyFrom - musicFrom) / kRecordRate, 1000.0 * longestQuiet / kRecordRate,
+              busyRuns, double(busyTo - busyFrom) / kRecordRate, 1000.0 * longestBusy / kRecordRate);
+  std::printf("scheduling: a 1 ms sleep at nice %d overslept at most %.1f ms during the plays, %.1f ms quiet, "
+              "%.1f ms with the busy loops; load average %.1f before the loops, %.1f after\n",
+              stalls.nice(), stallPlays, stallQuiet, stallBusy, loadBefore, loadAfter);
+  return true;
 }
 
 }  // namespace
@@ -137,5 +487,7 @@ int main(int argc, char** argv) {
               1000 * cliCpu / longest, cliCpu);
   std::printf("ratio mixer / mpg123: %.2f (aim <= 1.5)\n", cliCpu > 0 ? mixCpu / cliCpu : 0.0);
   std::printf("resident after playing: %.1f MB\n", rssPlayed);
+
+  MeasureDevice(dir);
   return 0;
 }

@@ -21,6 +21,7 @@
 #include "d2d/gl_stream.h"
 #include "d2d/glyph_atlas.h"
 #include "vx_support.h"
+#include "vx_window.h"
 #include "testing/vx_testing.h"
 
 namespace vxd2d {
@@ -302,6 +303,11 @@ class GlTarget final : public TargetBase {
     if (!direct) SizeOffscreen();
     Render(direct ? 0 : fbo_);
     if (!direct) Blit(dw, dh);
+    // At swap interval 1, SDL's Wayland swap waits for the compositor's
+    // frame callback in a loop that never ends once the connection has
+    // failed with events still queued (a failure during the wait itself
+    // only lasts until the wait's timeout).
+    VxEndIfDisplayLost(device_->window);
     SDL_GL_SwapWindow(device_->window);
     lastFrame_ = glFenceSync(GL_SYNC_GPU_COMMANDS_COMPLETE, 0);
     glFlush();

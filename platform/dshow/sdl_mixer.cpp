@@ -20,7 +20,11 @@ namespace {
 
 constexpr int kMaxStreams = 256;
 constexpr int kSilentRate = 48000;
-constexpr int kDeviceFrames = 512;  // ~11 ms at 48 kHz: keeps a play under ~25 ms
+// ~27 ms at 48 kHz: enough to ride out the 20 ms or so that a loaded desktop
+// delays the audio thread or the sound server, while a play still leaves the
+// device within ~45 ms (it waits up to one buffer to be mixed, then most of
+// another to be heard), well within two frames.
+constexpr int kDeviceFrames = 1280;
 constexpr int kChunkFrames = 512;
 constexpr auto kWorkerPeriod = std::chrono::milliseconds(5);
 constexpr auto kDeviceCheckPeriod = std::chrono::milliseconds(500);
@@ -40,6 +44,7 @@ struct Mixer {
   std::thread worker;
   std::vector<Stream*> streams;
   SDL_AudioDeviceID device = 0;
+  int deviceFrames = 0;  // the buffer the device gave, at rate
   bool audioInitialised = false;
   bool canReopen = false;  // a real driver whose device went away
   Clock::time_point clockStart;
@@ -257,6 +262,7 @@ bool OpenDevice(Mixer& m, bool fixedRate) {
   m.device = SDL_OpenAudioDevice(nullptr, 0, &want, &have, fixedRate ? 0 : SDL_AUDIO_ALLOW_FREQUENCY_CHANGE);
   if (m.device == 0) return false;
   if (!fixedRate) m.rate = have.freq;
+  m.deviceFrames = have.samples;
   return true;
 }
 
@@ -407,6 +413,15 @@ int MixerRate() {
   vxds::Mixer& m = vxds::M();
   std::lock_guard<std::mutex> life(m.life);
   return m.users > 0 ? m.rate : 0;
+}
+
+bool MixerDeviceBuffer(int* frames, int* rate) {
+  vxds::Mixer& m = vxds::M();
+  std::lock_guard<std::mutex> held(m.lock);
+  if (m.device == 0) return false;
+  *frames = m.deviceFrames;
+  *rate = m.rate;
+  return true;
 }
 
 bool MixerIsSilent() {

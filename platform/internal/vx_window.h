@@ -17,3 +17,9 @@ bool VxClientSizeOf(HWND hwnd, int* width, int* height);
 // Why no OpenGL 3.3 core context can be had, from the driver or Mesa's
 // software renderer (tried once when video starts); null while one can.
 const char* VxNoOpenGlReason();
+
+// Ends the process with one line on stderr and exit code 1 when the window's
+// display connection has failed (the compositor went away), as Xlib does
+// when the X server goes away. Call before presenting and after pumping
+// events; does nothing off Wayland. User-interface thread only.
+void VxEndIfDisplayLost(SDL_Window* window);

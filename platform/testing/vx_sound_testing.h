@@ -21,6 +21,10 @@ int MixerRate();
 // True while no audio device plays the mix (none, the dummy driver, or lost).
 bool MixerIsSilent();
 
+// The buffer of the audio device that plays the mix, in frames at its rate;
+// false, with nothing written, while none does.
+bool MixerDeviceBuffer(int* frames, int* rate);
+
 // Filter graphs alive in the process.
 int LiveFilterGraphs();
 

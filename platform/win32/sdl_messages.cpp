@@ -2,6 +2,8 @@
 // quit flag and pending paints, in the priority order Windows gives them.
 #include "win32_internal.h"
 
+#include "vx_window.h"
+
 #include <mmsystem.h>
 
 #include <chrono>
@@ -191,6 +193,7 @@ void PumpSdl() {
   if (!VideoUp()) return;
   SDL_Event event;
   while (SDL_PollEvent(&event)) Translate(event);
+  if (std::shared_ptr<Window> window = AnyWindow()) VxEndIfDisplayLost(window->sdl);
 }
 
 }  // namespace

@@ -122,6 +122,8 @@ bool EnsureVideo(bool report) {
       // Probing would only add the display libraries' own complaints.
       g_videoError = "neither DISPLAY nor WAYLAND_DISPLAY is set (SDL_VIDEODRIVER=offscreen runs headless)";
       g_videoState = VideoState::Failed;
+    } else if (WaylandLacksSeat(&g_videoError)) {
+      g_videoState = VideoState::Failed;
     } else if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) != 0) {
       g_videoError = SDL_GetError();
       g_videoState = VideoState::Failed;

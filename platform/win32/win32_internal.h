@@ -17,7 +17,10 @@ bool EnsureVideo(bool report);
 bool VideoUp();
 // SDL's drivers that show nothing (offscreen, dummy).
 bool IsHeadlessDriver(const char* name);
-
+// True, with the reason, when SDL would start on a Wayland compositor that
+// offers no input seat: SDL 2.26 crashes in SDL_Init there. Call before
+// SDL_Init; connects to the compositor only when SDL would.
+bool WaylandLacksSeat(std::string* why);
 
 struct Window {
   HWND hwnd = nullptr;

@@ -23,7 +23,7 @@
 #include "vx_support.h"
 #include "vx_window.h"
 #include "tests/support/capture_stderr.h"
-#include "x_display.h"
+#include "display_servers.h"
 #include "vx_testing.h"
 
 namespace fs = std::filesystem;
@@ -213,7 +213,7 @@ class MessageBoxTest : public ::testing::Test {
   void SetUp() override {
     if (xvfb_.display().empty()) GTEST_SKIP() << "no Xvfb here";
   }
-  xdisplay::Xvfb xvfb_;
+  displays::Xvfb xvfb_;
 };
 
 // The game without its sprite sheet, on a real display: the loader names the

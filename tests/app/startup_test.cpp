@@ -3,6 +3,7 @@
 #include <SDL.h>
 #include <SDL_image.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -17,10 +18,11 @@
 #include <thread>
 
 #include "app/shell.h"
+#include "display_servers.h"
 #include "scripted_game.h"
 #include "sound/dshow_helper.h"
+#include "tests/support/capture_stderr.h"
 #include "vx_testing.h"
-#include "x_display.h"
 
 namespace fs = std::filesystem;
 
@@ -350,11 +352,11 @@ TEST(Startup, TheProgramOnAnXDisplayOutlivesOpenGlErrors) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    xdisplay::Xvfb xvfb(true);
+    displays::Xvfb xvfb(true);
     ASSERT_FALSE(xvfb.display().empty());
     fs::path dir = MakeWorkDir("program_on_x");
     if (c.missing) fs::remove(dir / c.missing);
-    std::unique_ptr<xdisplay::Client> x;
+    std::unique_ptr<displays::Client> x;
     // Acts once the window shows what it should: a picture (the game's, or
     // the box's white), or for the black window a second and a half of
     // paints that each ask again for a target. A box that cannot draw ends
@@ -377,7 +379,7 @@ TEST(Startup, TheProgramOnAnXDisplayOutlivesOpenGlErrors) {
           if (!x) {
             std::ifstream in(dir / "stderr.txt");
             const std::string said((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-            if (said.find(c.line) != std::string::npos) x = std::make_unique<xdisplay::Client>(xvfb.display());
+            if (said.find(c.line) != std::string::npos) x = std::make_unique<displays::Client>(xvfb.display());
           }
           const unsigned long window = acted || !x || !x->ok() ? 0 : x->ViewableWindow();
           if (window && viewableAt == Clock::time_point{}) viewableAt = Clock::now();
@@ -463,6 +465,168 @@ TEST(Startup, RenderTargetFailureDrawsNothingUntilItCanBeMade) {
   // The first paint (from UpdateWindow) drew nothing; later paints made the target.
   EXPECT_EQ(Script()->firstFrameHadTimerQueue, 1);
   EXPECT_EQ(Script()->targetsSeen, 1);
+}
+
+// ---- On a Wayland compositor of the test's own ----
+
+// Points a child at the compositor: with SDL's video driver as given (null:
+// SDL's own order) and an X display or none.
+void UseCompositor(const displays::Weston& weston, const char* driver, const std::string& xDisplay) {
+  setenv("XDG_RUNTIME_DIR", weston.runtimeDir().c_str(), 1);
+  setenv("WAYLAND_DISPLAY", weston.socket().c_str(), 1);
+  if (driver) {
+    setenv("SDL_VIDEODRIVER", driver, 1);
+  } else {
+    unsetenv("SDL_VIDEODRIVER");
+  }
+  if (xDisplay.empty()) {
+    unsetenv("DISPLAY");
+  } else {
+    setenv("DISPLAY", xDisplay.c_str(), 1);
+  }
+}
+
+struct ChildEnd {
+  int code = -1;    // exit code, or 128 + signal
+  double afterAct = -1;  // seconds from act to the end; -1 when act never ran
+  std::string err;
+};
+
+// Runs body in a child with its working directory at dir. Once ready()
+// holds, the parent runs act() and times the child's end from then. A child
+// still running 10 s after act, or 60 s in all, is killed.
+ChildEnd RunTimed(const fs::path& dir, const std::function<int()>& body, const std::function<bool()>& ready,
+                  const std::function<void()>& act) {
+  const fs::path errFile = dir / "stderr.txt";
+  fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    if (chdir(dir.c_str()) != 0 || !freopen(errFile.c_str(), "w", stderr)) _exit(90);
+    const int code = body();
+    fflush(nullptr);
+    _exit(code);
+  }
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  Clock::time_point acted{};
+  bool didAct = false;
+  int status = 0;
+  for (;;) {
+    if (waitpid(pid, &status, WNOHANG) == pid) break;
+    const Clock::time_point now = Clock::now();
+    if (!didAct && ready()) {
+      act();
+      acted = Clock::now();
+      didAct = true;
+    }
+    if (now - start > std::chrono::seconds(60) || (didAct && now - acted > std::chrono::seconds(10))) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &status, 0);
+      break;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ChildEnd end;
+  end.code = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  if (didAct) end.afterAct = std::chrono::duration<double>(Clock::now() - acted).count();
+  std::ifstream in(errFile);
+  end.err.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return end;
+}
+
+const char kNoSeatLine[] =
+    "no display: the Wayland compositor at vx-wayland offers no input seat (wl_seat), which SDL cannot start "
+    "without\n";
+
+// The compositor goes away under the running game: it ends as when the X
+// server goes away, with one line naming the display and exit code 1, and
+// does not spin on the dead connection.
+TEST(Wayland, CompositorGoneEndsTheGameWithOneLine) {
+  displays::Xvfb xvfb;
+  if (xvfb.display().empty()) GTEST_SKIP() << "no Xvfb here";
+  displays::Weston weston("x11", xvfb.display());
+  if (weston.socket().empty()) GTEST_SKIP() << "no weston here";
+  fs::path dir = MakeWorkDir("wayland_gone");
+  ResetScript();
+  ChildEnd end = RunTimed(
+      dir,
+      [&] {
+        UseCompositor(weston, "wayland", "");
+        vxtest::UseRecordingTargets(false);
+        return WinMain(reinterpret_cast<HINSTANCE>(1), NULL, const_cast<char*>(""), SW_SHOWDEFAULT);
+      },
+      [] { return Script()->frames >= 10; }, [&] { weston.Stop(); });
+  EXPECT_GE(Script()->frames, 10) << end.err;
+  EXPECT_EQ(end.code, 1) << end.err;
+  EXPECT_GE(end.afterAct, 0);
+  EXPECT_LT(end.afterAct, 5.0);
+  EXPECT_EQ(LinesWith(end.err, "\n"), LinesWith(end.err, "sound is off") + 1) << end.err;
+  EXPECT_EQ(LinesWith(end.err, support::ProgramPrefix() + "Wayland connection to vx-wayland broken: "), 1)
+      << end.err;
+}
+
+// SDL crashes starting on a compositor that offers no input seat; where SDL
+// would start on one, video fails as with no display, in one line. Where SDL
+// takes X11 first, or the compositor has a seat, video starts.
+TEST(Wayland, CompositorWithoutSeatIsNoDisplay) {
+  displays::Xvfb xvfb;
+  if (xvfb.display().empty()) GTEST_SKIP() << "no Xvfb here";
+  displays::Weston headless("headless");
+  displays::Weston withSeat("x11", xvfb.display());
+  if (headless.socket().empty() || withSeat.socket().empty()) GTEST_SKIP() << "no weston here";
+  struct Case {
+    const char* name;
+    const displays::Weston* compositor;
+    const char* driver;
+    bool x11;
+    bool videoStarts;
+  };
+  const Case cases[] = {
+      {"wayland driver, no seat", &headless, "wayland", false, false},
+      {"SDL's order, no X display, no seat", &headless, nullptr, false, false},
+      {"wayland before x11, no seat", &headless, "wayland,x11", true, false},
+      {"SDL's order takes X11 first", &headless, nullptr, true, true},
+      {"x11 before wayland", &headless, "x11,wayland", true, true},
+      {"wayland driver with a seat", &withSeat, "wayland", false, true},
+  };
+  fs::path dir = fs::current_path() / "wayland_seat";
+  fs::create_directories(dir);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ChildEnd end = RunTimed(
+        dir,
+        [&] {
+          UseCompositor(*c.compositor, c.driver, c.x11 ? xvfb.display() : "");
+          return GetSystemMetrics(SM_CXSCREEN) > 0 ? 0 : 3;
+        },
+        [] { return false; }, [] {});
+    if (c.videoStarts) {
+      EXPECT_EQ(end.code, 0) << end.err;
+      EXPECT_EQ(end.err.find("no display"), std::string::npos) << end.err;
+    } else {
+      EXPECT_EQ(end.code, 3) << end.err;
+      EXPECT_EQ(end.err, support::ProgramPrefix() + kNoSeatLine);
+    }
+  }
+}
+
+// The program as a player starts it on such a compositor: the line, exit
+// code 1, and nothing left behind.
+TEST(Startup, TheProgramOnACompositorWithoutSeatSaysSoAndEnds) {
+  displays::Weston headless("headless");
+  if (headless.socket().empty()) GTEST_SKIP() << "no weston here";
+  fs::path dir = MakeWorkDir("program_without_seat");
+  ChildEnd end = RunTimed(
+      dir,
+      [&] {
+        UseCompositor(headless, "wayland", "");
+        execl(VX_PROGRAM_PATH, "vexalon", static_cast<char*>(nullptr));
+        return 91;
+      },
+      [] { return false; }, [] {});
+  EXPECT_EQ(end.code, 1) << end.err;
+  EXPECT_EQ(LinesWith(end.err, "vexalon: " + std::string(kNoSeatLine)), 1) << end.err;
+  EXPECT_EQ(end.err.find("LeakSanitizer"), std::string::npos) << end.err;
 }
 
 }  // namespace

@@ -1,14 +1,20 @@
-#include "x_display.h"
+#include "display_servers.h"
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace xdisplay {
+#include <chrono>
+#include <filesystem>
+#include <thread>
+
+namespace displays {
 
 Xvfb::Xvfb(bool endWithLastClient) {
   if (access("/usr/bin/Xvfb", X_OK) != 0) return;
@@ -38,6 +44,63 @@ Xvfb::~Xvfb() {
   if (pid_ > 0) {
     kill(pid_, SIGTERM);
     waitpid(pid_, nullptr, 0);
+  }
+}
+
+Weston::Weston(const std::string& backend, const std::string& xDisplay) {
+  if (access("/usr/bin/weston", X_OK) != 0) return;
+  char dir[] = "/tmp/vx-weston-XXXXXX";
+  if (!mkdtemp(dir)) return;
+  dir_ = dir;
+  const std::string backendArg = "--backend=" + backend + "-backend.so";
+  const std::string log = dir_ + "/weston.log";
+  pid_ = fork();
+  if (pid_ == 0) {
+    setenv("XDG_RUNTIME_DIR", dir_.c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");
+    unsetenv("WAYLAND_SOCKET");
+    if (xDisplay.empty()) {
+      unsetenv("DISPLAY");
+    } else {
+      setenv("DISPLAY", xDisplay.c_str(), 1);
+    }
+    int out = open(log.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(out, 1);
+    dup2(out, 2);
+    execl("/usr/bin/weston", "weston", backendArg.c_str(), "--socket=vx-wayland", "--use-pixman",
+          "--idle-time=0", static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  // Up once its socket's lock is taken and the socket is there.
+  const std::string socketPath = dir_ + "/vx-wayland";
+  struct stat st;
+  for (auto start = std::chrono::steady_clock::now();
+       std::chrono::steady_clock::now() - start < std::chrono::seconds(20);) {
+    if (waitpid(pid_, nullptr, WNOHANG) == pid_) {
+      pid_ = -1;
+      return;
+    }
+    if (stat(socketPath.c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) {
+      socket_ = "vx-wayland";
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+}
+
+Weston::~Weston() {
+  Stop();
+  if (!dir_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(dir_, ignored);
+  }
+}
+
+void Weston::Stop() {
+  if (pid_ > 0) {
+    kill(pid_, SIGTERM);
+    waitpid(pid_, nullptr, 0);
+    pid_ = -1;
   }
 }
 

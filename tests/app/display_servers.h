@@ -1,11 +1,13 @@
-// X displays of the tests' own (Xvfb), and a client on one that looks at
+// Display servers of a test's own, gone with it: an X server (Xvfb) and a
+// Wayland compositor (weston) in a runtime folder of its own, absent where
+// the program is not installed; and a client on an X display that looks at
 // and acts on the programs' windows as a player and a window manager would.
 #pragma once
 #include <sys/types.h>
 
 #include <string>
 
-namespace xdisplay {
+namespace displays {
 
 // An X server of the test's own, gone with it; display() is empty where
 // there is no Xvfb. One made to end with its last client ends when the
@@ -19,6 +21,24 @@ class Xvfb {
  private:
   pid_t pid_ = -1;
   std::string display_;
+};
+
+// weston with the given backend ("headless", or "x11" on the X display
+// given), listening on socket() in runtimeDir(); both empty when it could
+// not be started. Clients need XDG_RUNTIME_DIR=runtimeDir() and
+// WAYLAND_DISPLAY=socket().
+class Weston {
+ public:
+  explicit Weston(const std::string& backend, const std::string& xDisplay = "");
+  ~Weston();
+  // Ends the compositor as a user's kill does.
+  void Stop();
+  const std::string& socket() const { return socket_; }
+  const std::string& runtimeDir() const { return dir_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::string dir_, socket_;
 };
 
 // A connection of the test's own; errors on it (a window gone meanwhile)
