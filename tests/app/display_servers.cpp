@@ -104,6 +104,19 @@ void Weston::Stop() {
   }
 }
 
+void UseDisplay(const char* driver, const std::string& xDisplay) {
+  if (driver) {
+    setenv("SDL_VIDEODRIVER", driver, 1);
+  } else {
+    unsetenv("SDL_VIDEODRIVER");
+  }
+  if (xDisplay.empty()) {
+    unsetenv("DISPLAY");
+  } else {
+    setenv("DISPLAY", xDisplay.c_str(), 1);
+  }
+}
+
 namespace {
 
 int g_errors = 0;

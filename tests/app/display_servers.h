@@ -41,6 +41,10 @@ class Weston {
   std::string dir_, socket_;
 };
 
+// Points a child at a display: SDL's video driver (null: SDL's own order)
+// and the X display (empty: none).
+void UseDisplay(const char* driver, const std::string& xDisplay);
+
 // A connection of the test's own; errors on it (a window gone meanwhile)
 // fail the call, never the test program.
 class Client {

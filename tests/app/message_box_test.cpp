@@ -68,16 +68,7 @@ Outcome RunChild(const char* driver, const std::string& display, const std::func
   if (pid == 0) {
     setpgid(0, 0);
     if (!freopen(errFile.c_str(), "w", stderr)) _exit(90);
-    if (driver) {
-      setenv("SDL_VIDEODRIVER", driver, 1);
-    } else {
-      unsetenv("SDL_VIDEODRIVER");
-    }
-    if (display.empty()) {
-      unsetenv("DISPLAY");
-    } else {
-      setenv("DISPLAY", display.c_str(), 1);
-    }
+    displays::UseDisplay(driver, display);
     int code = body();
     fflush(nullptr);
     _exit(code);

@@ -474,16 +474,7 @@ TEST(Startup, RenderTargetFailureDrawsNothingUntilItCanBeMade) {
 void UseCompositor(const displays::Weston& weston, const char* driver, const std::string& xDisplay) {
   setenv("XDG_RUNTIME_DIR", weston.runtimeDir().c_str(), 1);
   setenv("WAYLAND_DISPLAY", weston.socket().c_str(), 1);
-  if (driver) {
-    setenv("SDL_VIDEODRIVER", driver, 1);
-  } else {
-    unsetenv("SDL_VIDEODRIVER");
-  }
-  if (xDisplay.empty()) {
-    unsetenv("DISPLAY");
-  } else {
-    setenv("DISPLAY", xDisplay.c_str(), 1);
-  }
+  displays::UseDisplay(driver, xDisplay);
 }
 
 struct ChildEnd {
