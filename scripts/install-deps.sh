@@ -17,9 +17,17 @@ play=(
 develop=(
   libgtest-dev xvfb xauth weston         # tests
   libcairo2-dev libmp3lame-dev mpg123    # benchmarks, asset tools, test sounds
-  pulseaudio                             # the sound benchmark's own server
   g++-mingw-w64-x86-64-posix             # Windows cross-build
 )
+
+installed() {
+  dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"
+}
+
+# The sound tests' and the sound benchmark's own server. Not where the
+# desktop's sound server is pipewire-pulse: pulseaudio's package enables its
+# own user service for everyone, and the two conflict at the next login.
+installed pipewire-pulse || develop+=(pulseaudio)
 
 case "${1:-all}" in
   play) packages=("${play[@]}") ;;
@@ -29,12 +37,19 @@ esac
 
 missing=()
 for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  installed "$p" || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-  echo "Installing: ${missing[*]}"
-  sudo_cmd=()
-  [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-  "${sudo_cmd[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "$0: installing ${missing[*]} needs root: run this as root, or install sudo" >&2
+    exit 1
+  fi
+  as_root=(sudo)
 fi
+echo "Installing: ${missing[*]}"
+"${as_root[@]}" apt-get update -qq
+# Through env: sudo drops the caller's environment.
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
