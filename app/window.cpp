@@ -20,6 +20,12 @@ const int kClientWidth = 600;
 const int kClientHeight = 720;
 const DWORD kMinTickGapMs = 10;
 
+void ReleaseKey(WPARAM key) {
+  if (key >= 256) return;
+  g_keyDown[key] = 0;
+  g_keyLatched[key] = 0;
+}
+
 }  // namespace
 
 HWND CreateMainWindow(HINSTANCE instance) {
@@ -70,11 +76,13 @@ LRESULT CALLBACK MainWndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPar
       if (wParam < 256) g_keyDown[wParam] = 1;
       return 0;
     case WM_KEYUP:
-      if (wParam < 256) {
-        g_keyDown[wParam] = 0;
-        g_keyLatched[wParam] = 0;
-      }
+      ReleaseKey(wParam);
       return 0;
+    case WM_SYSKEYUP:
+      // A key let go while Alt is down (as when focus leaves on Alt+Tab)
+      // is let go all the same; the system still sees the keystroke.
+      ReleaseKey(wParam);
+      return DefWindowProcW(hwnd, message, wParam, lParam);
     case WM_APP_SOUND_EVENT:
       DShowHLP::HandleGraphEvent(reinterpret_cast<DShowHLP::Sound*>(lParam));
       return 0;

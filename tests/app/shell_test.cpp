@@ -1,14 +1,18 @@
 // The shell's pieces in this process: keyboard latch, tick rule, glow
 // strokes, geometry helpers and the making of the target-dependent set.
+#include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "app/shell.h"
 #include "memory_source.h"
 #include "shell_start.h"
 #include "vx_testing.h"
+#include "vx_window.h"
 
 namespace {
 
@@ -73,6 +77,72 @@ TEST(Keyboard, PressIsReportedOncePerPressDespiteAutoRepeat) {
   MainWndProc(NULL, WM_KEYDOWN, VK_LEFT, 0);
   MainWndProc(NULL, WM_KEYUP, VK_LEFT, 0);
   EXPECT_EQ(KeyPressedOnce(VK_LEFT), 0);
+}
+
+// The shell's procedure, but for the paints and the quit its window's end posts.
+LRESULT CALLBACK KeyboardProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_PAINT || message == WM_DESTROY) return DefWindowProcW(hwnd, message, wParam, lParam);
+  return MainWndProc(hwnd, message, wParam, lParam);
+}
+
+// Keys let go while Alt is held come as system keystrokes, as do the
+// releases sent when focus leaves on Alt+Tab: they let go all the same.
+TEST(Keyboard, KeysLetGoWhileAltIsHeldAreLetGo) {
+  WNDCLASSEXW wc = {};
+  wc.cbSize = sizeof(wc);
+  wc.lpfnWndProc = KeyboardProc;
+  wc.lpszClassName = L"ShellTestMainWindow";
+  ASSERT_NE(RegisterClassExW(&wc), 0);
+  HWND hwnd = CreateWindowExW(0, wc.lpszClassName, L"test", WS_SYSMENU, 0, 0, 606, 749, NULL, NULL, NULL, NULL);
+  ASSERT_NE(hwnd, nullptr);
+  const Uint32 windowId = SDL_GetWindowID(VxSdlWindowOf(hwnd));
+  const UINT kGiveUp = WM_APP + 1;
+  // Sends the keys through SDL and the message queue to MainWndProc; B
+  // pressed last says that all before it has been dispatched.
+  auto send = [&](std::initializer_list<std::pair<Uint32, SDL_Keycode>> keys, Uint16 mod) {
+    for (auto [type, key] : keys) {
+      SDL_Event e{};
+      e.type = e.key.type = type;
+      e.key.windowID = windowId;
+      e.key.keysym.sym = key;
+      e.key.keysym.mod = key == SDLK_LALT ? 0 : mod;
+      ASSERT_EQ(SDL_PushEvent(&e), 1);
+    }
+    SDL_Event b{};
+    b.type = b.key.type = SDL_KEYDOWN;
+    b.key.windowID = windowId;
+    b.key.keysym.sym = SDLK_b;
+    ASSERT_EQ(SDL_PushEvent(&b), 1);
+    std::atomic<bool> done{false};
+    std::thread watchdog([&] {
+      for (int i = 0; i < 500 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (!done) PostMessageW(hwnd, kGiveUp, 0, 0);
+    });
+    MSG msg;
+    while (GetMessageW(&msg, NULL, 0, 0) > 0 && msg.message != kGiveUp) {
+      DispatchMessageW(&msg);
+      if (msg.message == WM_KEYDOWN && msg.wParam == 'B') break;
+    }
+    done = true;
+    watchdog.join();
+    ASSERT_NE(msg.message, kGiveUp) << "the keys never arrived";
+  };
+
+  send({{SDL_KEYDOWN, SDLK_RIGHT}, {SDL_KEYDOWN, SDLK_SPACE}}, 0);
+  ASSERT_EQ(g_keyDown[VK_RIGHT], 1);
+  ASSERT_EQ(KeyPressedOnce(VK_SPACE), 1);
+  // Hold Alt, let go of Right and Space, press Left, let go of Alt.
+  send({{SDL_KEYDOWN, SDLK_LALT}, {SDL_KEYUP, SDLK_RIGHT}, {SDL_KEYUP, SDLK_SPACE}, {SDL_KEYDOWN, SDLK_LEFT}},
+       KMOD_LALT);
+  send({{SDL_KEYUP, SDLK_LALT}}, 0);
+  EXPECT_EQ(g_keyDown[VK_RIGHT], 0);
+  EXPECT_EQ(g_keyDown[VK_SPACE], 0);
+  EXPECT_EQ(g_keyLatched[VK_SPACE], 0);
+  EXPECT_EQ(g_keyDown[VK_LEFT], 0);  // a press with Alt held is the system's
+  send({{SDL_KEYDOWN, SDLK_SPACE}}, 0);
+  EXPECT_EQ(KeyPressedOnce(VK_SPACE), 1);  // the next press fires
+  send({{SDL_KEYUP, SDLK_SPACE}, {SDL_KEYUP, SDLK_LEFT}, {SDL_KEYUP, SDLK_b}}, 0);
+  DestroyWindow(hwnd);
 }
 
 TEST(Keyboard, CodesPastTheArraysChangeNothing) {
