@@ -105,6 +105,16 @@ std::string VxXErrorTrap::What() const {
   return line;
 }
 
+bool VxX11LacksGlx() {
+  if (!OnX11()) return false;
+  SDL_Window* hidden = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_HIDDEN);
+  Display* display = DisplayOf(hidden);
+  int major = 0, firstEvent = 0, firstError = 0;
+  const bool lacks = display && !XQueryExtension(display, "GLX", &major, &firstEvent, &firstError);
+  if (hidden) SDL_DestroyWindow(hidden);
+  return lacks;
+}
+
 bool VxRestartVideo() {
   const std::string driver = SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "";
   // An X server resets when its last client leaves, and refuses new ones

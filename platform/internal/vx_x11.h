@@ -32,6 +32,10 @@ class VxXErrorTrap {
   State* state_ = nullptr;  // null when not on X11
 };
 
+// Whether SDL's X11 driver is up on a display whose server has no GLX at
+// all, where no OpenGL driver can serve. False under any other video driver.
+bool VxX11LacksGlx();
+
 // Stops SDL video and starts it again with the same driver, on new
 // connections to the display. False, with SDL's error set, when it does not
 // start again. No window may exist.

@@ -89,6 +89,10 @@ bool ChooseOpenGl() {
     g_noOpenGl = why;
     return true;
   }
+  if (VxX11LacksGlx()) {
+    g_noOpenGl = why;  // no renderer can draw there: nothing to retry
+    return true;
+  }
   SDL_setenv("LIBGL_ALWAYS_SOFTWARE", "1", 1);
   SDL_setenv("GALLIUM_DRIVER", "llvmpipe", 1);
   // Indirect GLX (what ssh -X asks for) is refused by current X servers;
@@ -109,6 +113,10 @@ bool ChooseOpenGl() {
   }
   return true;
 }
+
+// Only what EnsureVideo started: the sounds are loaded before the window is
+// made, so audio may be up, with the mixer's device open on it.
+void QuitVideo() { SDL_QuitSubSystem(SDL_INIT_VIDEO | SDL_INIT_EVENTS); }
 
 }  // namespace
 
@@ -131,10 +139,10 @@ bool EnsureVideo(bool report) {
       // SDL falls back to an invisible driver when no display answers; a
       // game nobody can see is no better than none, unless asked for.
       g_videoError = "no X11 or Wayland display (SDL_VIDEODRIVER=offscreen runs headless)";
-      SDL_Quit();
+      QuitVideo();
       g_videoState = VideoState::Failed;
     } else if (!ChooseOpenGl()) {
-      SDL_Quit();
+      QuitVideo();
       g_videoState = VideoState::Failed;
     } else {
       g_videoState = VideoState::Up;
