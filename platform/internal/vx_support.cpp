@@ -41,6 +41,7 @@ std::string VxUtf32ToUtf8(const wchar_t* text) {
 void VxPrepareSdl() {
   static std::once_flag once;
   std::call_once(once, [] {
+    VxExcuseLibraryLeaks();
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // SDL joins the session bus at its first start, whichever subsystem it
     // starts. With no bus on an X display, libdbus tries to launch one, fails

@@ -17,6 +17,11 @@ std::string VxPathToUtf8(const wchar_t* path);
 // session-bus connection is tried.
 void VxPrepareSdl();
 
+// Under AddressSanitizer, has LeakSanitizer pass over the leaks that SDL's
+// own threads make and nobody can free; does nothing otherwise. Called by
+// VxPrepareSdl, before any of those threads exists.
+void VxExcuseLibraryLeaks();
+
 // Writes one line to stderr, "program: what: detail", saying why the
 // environment or a file failed us (no display, no OpenGL 3.3, no audio
 // device, a file the loaders refuse). The program is the name the process
