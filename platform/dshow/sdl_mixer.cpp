@@ -7,11 +7,18 @@
 #include "vx_support.h"
 
 #include <SDL.h>
+#include <dirent.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 
 namespace vxds {
@@ -271,8 +278,68 @@ void StartClock(Mixer& m) {
   m.clockFrames = 0;
 }
 
+// SDL's PulseAudio driver waits for the server to ask for more sound
+// inside its connection to the server, and looks for a close only once it
+// has been asked; a server may not ask for seconds (an idle null sink takes
+// two at a time when a stream joins it). A signal whose handler does
+// nothing ends each such wait early, so that the audio thread sees the
+// close at once. SIGURG, which is ignored where no handler is set, and only
+// where nobody else has set one.
+constexpr int kNudgeSignal = SIGURG;
+
+void IgnoreNudge(int) {}
+
+bool CanNudge() {
+  static const bool can = [] {
+    struct sigaction old {};
+    if (sigaction(kNudgeSignal, nullptr, &old) != 0 || old.sa_handler != SIG_DFL) return false;
+    struct sigaction nudge {};
+    nudge.sa_handler = IgnoreNudge;  // no SA_RESTART: the wait is to end
+    sigemptyset(&nudge.sa_mask);
+    return sigaction(kNudgeSignal, &nudge, nullptr) == 0;
+  }();
+  return can;
+}
+
+// The kernel's id of the thread SDL plays the device on, found by the name
+// SDL gives it; 0 if there is none. Its first wait can come before any
+// callback, while the device is still paused.
+pid_t AudioThreadOf(SDL_AudioDeviceID device) {
+  const std::string name = "SDLAudioP" + std::to_string(device) + "\n";
+  pid_t found = 0;
+  DIR* tasks = opendir("/proc/self/task");
+  if (!tasks) return 0;
+  while (dirent* task = readdir(tasks)) {
+    if (task->d_name[0] == '.') continue;
+    char comm[32] = "";
+    if (FILE* f = std::fopen(("/proc/self/task/" + std::string(task->d_name) + "/comm").c_str(), "r")) {
+      if (!std::fgets(comm, sizeof comm, f)) comm[0] = 0;
+      std::fclose(f);
+    }
+    if (name == comm) found = pid_t(std::atoi(task->d_name));
+  }
+  closedir(tasks);
+  return found;
+}
+
 void CloseDevice(Mixer& m) {
-  if (m.device) SDL_CloseAudioDevice(m.device);  // waits for the callback to return
+  if (!m.device) return;
+  const char* driver = SDL_GetCurrentAudioDriver();
+  const pid_t audio = driver && std::strcmp(driver, "pulseaudio") == 0 ? AudioThreadOf(m.device) : 0;
+  std::atomic<bool> closed{false};
+  std::thread nudger;
+  if (audio && CanNudge()) {
+    // By id, not handle: the thread ends, and is joined, while this runs.
+    nudger = std::thread([&closed, audio] {
+      while (!closed) {
+        syscall(SYS_tgkill, getpid(), audio, kNudgeSignal);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      }
+    });
+  }
+  SDL_CloseAudioDevice(m.device);  // waits for the callback to return and the audio thread to end
+  closed = true;
+  if (nudger.joinable()) nudger.join();
   m.device = 0;
 }
 
