@@ -2,6 +2,9 @@
 // name. Every function runs on the user-interface thread.
 #include "dshow_helper.h"
 
+#include <cctype>
+#include <cstdio>
+
 namespace DShowHLP {
 
 std::map<std::wstring, Sound, std::less<>> g_sounds;
@@ -10,6 +13,35 @@ namespace {
 
 // Cleanup balances Startup's CoInitialize only when that one succeeded.
 bool g_comStarted = false;
+bool g_toldSoundOff = false;
+
+// RenderFile fails so wherever no chain of filters ends in a renderer,
+// which on a machine with no sound output is every file; only winmm can
+// tell that from a file that cannot be played.
+bool NoSoundOutput(HRESULT rendered) {
+  return (rendered == VFW_E_CANNOT_RENDER || rendered == VFW_E_NO_AUDIO_HARDWARE) && waveOutGetNumDevs() == 0;
+}
+
+// One line, as the platform's own: "program: sound is off: why", the
+// program being the file's name without folder or ".exe".
+void TellSoundOff() {
+  if (g_toldSoundOff) return;
+  g_toldSoundOff = true;
+  wchar_t path[MAX_PATH] = L"";
+  const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::string program;
+  for (DWORD i = 0; i < length && i < MAX_PATH; ++i) {
+    if (path[i] == L'\\' || path[i] == L'/') {
+      program.clear();
+    } else {
+      program += path[i] < 0x80 ? char(path[i]) : '?';
+    }
+  }
+  std::string extension = program.size() > 4 ? program.substr(program.size() - 4) : "";
+  for (char& c : extension) c = char(std::tolower(static_cast<unsigned char>(c)));
+  if (extension == ".exe") program.resize(program.size() - 4);
+  std::fprintf(stderr, "%s: sound is off: there is no sound output device\n", program.c_str());
+}
 
 void Rewind(Sound* sound) {
   LONGLONG pos = 0;
@@ -34,9 +66,13 @@ void LoadSound(const wchar_t* path, const wchar_t* name) {
   HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER,
                                 IID_IGraphBuilder, reinterpret_cast<void**>(&nsd.graph));
   if (FAILED(hr) || !nsd.graph) throw -1;
-  if (FAILED(nsd.graph->RenderFile(path, nullptr))) {
+  const HRESULT rendered = nsd.graph->RenderFile(path, nullptr);
+  if (FAILED(rendered)) {
     nsd.graph->Release();
-    throw -1;
+    if (!NoSoundOutput(rendered)) throw -1;
+    // Kept silent, as no name is filed: playing or stopping it does nothing.
+    TellSoundOff();
+    return;
   }
   nsd.graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&nsd.control));
   nsd.graph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&nsd.seeking));

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 #include <dshow.h>
+#include <mmsystem.h>
 
 // The private message a sound's graph posts to the window, whose procedure
 // hands it to HandleGraphEvent: lParam is the address of the sound's record

@@ -16,6 +16,7 @@ constexpr size_t kMaxQueuedEvents = 256;
 constexpr uint32_t kEpochMask = (1u << (64 - kEpochShift)) - 1;
 
 std::atomic<int> g_liveGraphs{0};
+std::atomic<HRESULT> g_failNextRender{S_OK};
 
 class FilterGraph final : public VxComObject<IGraphBuilder>,
                           public IMediaControl,
@@ -43,6 +44,7 @@ class FilterGraph final : public VxComObject<IGraphBuilder>,
     if (!file) return E_POINTER;
     std::lock_guard<std::mutex> held(mutex_);
     if (stream_) return VFW_E_WRONG_STATE;
+    if (HRESULT failure = g_failNextRender.exchange(S_OK); FAILED(failure)) return failure;
     std::string path = VxPathToUtf8(file);
     int rate = 0;
     if (!MixerAcquire(&rate)) return VFW_E_CANNOT_RENDER;
@@ -250,3 +252,5 @@ void EventQueue::SetNotify(HWND hwnd, UINT message, LONG_PTR instance) {
 void VxRegisterDShowClasses() { VxRegisterComClass(CLSID_FilterGraph, vxds::CreateFilterGraph); }
 
 int vxtest::LiveFilterGraphs() { return vxds::g_liveGraphs.load(); }
+
+void vxtest::FailNextRenderFile(HRESULT failure) { vxds::g_failNextRender = failure; }

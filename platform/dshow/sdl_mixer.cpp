@@ -1,9 +1,10 @@
 // The one mixer behind every graph: an SDL2 audio device whose callback sums
 // the running streams in float through a limiter. Without a device (none, or
 // SDL's dummy driver) the worker thread mixes to nowhere by the clock, so
-// sounds still end on time.
+// sounds still end on time. And winmm's count of the outputs there are.
 #include "vx_dshow.h"
 #include "testing/vx_sound_testing.h"
+#include <mmsystem.h>
 #include "vx_support.h"
 
 #include <SDL.h>
@@ -464,6 +465,15 @@ void MixerRemove(Stream* stream) {
 void MixerWake() { M().wake.notify_all(); }
 
 }  // namespace vxds
+
+UINT WINAPI waveOutGetNumDevs() {
+  VxPrepareSdl();
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return 0;
+  const char* driver = SDL_GetCurrentAudioDriver();
+  const int listed = driver && std::strcmp(driver, "dummy") != 0 ? SDL_GetNumAudioDevices(0) : 0;
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  return listed < 0 ? 1 : UINT(listed);  // -1: the driver lists nothing, but has its default
+}
 
 namespace vxtest {
 

@@ -37,6 +37,8 @@ enum AM_SEEKING_SEEKING_FLAGS {
 #define VFW_E_NOT_FOUND VX_HR(0x80040A03u)
 #define VFW_E_CANNOT_RENDER VX_HR(0x80040A04u)        // no mixer could be had
 #define VFW_E_WRONG_STATE VX_HR(0x80040A05u)          // the graph already holds a file
+// Never returned here: without a device the mix plays on by the clock.
+#define VFW_E_NO_AUDIO_HARDWARE VX_HR(0x80040A06u)
 
 VX_DEFINE_UUID(IGraphBuilder, 0x6b3f1c20, 0x5d1e, 0x4a8e, 0x9b, 0x47, 0x1f, 0x0c, 0x6d, 0x52, 0xa3, 0x01);
 VX_DEFINE_UUID(IMediaControl, 0x6b3f1c21, 0x5d1e, 0x4a8e, 0x9b, 0x47, 0x1f, 0x0c, 0x6d, 0x52, 0xa3, 0x01);

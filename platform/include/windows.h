@@ -112,6 +112,7 @@ typedef void* HGDIOBJ;
 #define ERROR_INVALID_DATA 13L
 #define ERROR_HANDLE_EOF 38L
 #define ERROR_NOT_SUPPORTED 50L
+#define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_PARAMETER 87L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_ARITHMETIC_OVERFLOW 534L
@@ -354,6 +355,10 @@ HCURSOR WINAPI LoadCursorW(HINSTANCE instance, LPCWSTR name);
 HGDIOBJ WINAPI GetStockObject(int object);
 DWORD WINAPI GetLastError();
 void WINAPI SetLastError(DWORD error);
+// The program's own file only (module null); the length copied, without the
+// terminator, truncated to fit.
+#define MAX_PATH 260
+DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size);
 void WINAPI Sleep(DWORD milliseconds);
 
 // ---- critical sections ----

@@ -38,6 +38,31 @@ std::string VxUtf32ToUtf8(const wchar_t* text) {
   return out;
 }
 
+std::wstring VxUtf8ToUtf32(const char* text) {
+  static const uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};  // below these a sequence is overlong
+  std::wstring out;
+  const auto* s = reinterpret_cast<const unsigned char*>(text ? text : "");
+  while (*s) {
+    int length = *s < 0x80 ? 1 : *s < 0xC2 ? 0 : *s < 0xE0 ? 2 : *s < 0xF0 ? 3 : *s < 0xF5 ? 4 : 0;
+    uint32_t c = length == 1 ? *s : length == 2 ? *s & 0x1F : length == 3 ? *s & 0x0F : *s & 0x07;
+    for (int i = 1; i < length; ++i) {
+      if ((s[i] & 0xC0) != 0x80) {
+        length = 0;
+        break;
+      }
+      c = (c << 6) | (s[i] & 0x3F);
+    }
+    if (length == 0 || c < kLeast[length] || c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
+      out += wchar_t(0xFFFD);
+      ++s;  // the next byte may start a good sequence
+    } else {
+      out += wchar_t(c);
+      s += length;
+    }
+  }
+  return out;
+}
+
 void VxPrepareSdl() {
   static std::once_flag once;
   std::call_once(once, [] {

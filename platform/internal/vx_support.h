@@ -8,6 +8,9 @@
 // points become U+FFFD.
 std::string VxUtf32ToUtf8(const wchar_t* text);
 
+// UTF-8 to wide (UTF-32); a byte that starts no valid sequence becomes U+FFFD.
+std::wstring VxUtf8ToUtf32(const char* text);
+
 // Resolves a path as Windows would relative to the working directory:
 // backslashes become separators. Wide (UTF-32) in, UTF-8 out.
 std::string VxPathToUtf8(const wchar_t* path);

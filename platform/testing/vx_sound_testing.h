@@ -1,6 +1,7 @@
 // Test seams of the DirectShow family: for tests and benchmarks, never for
 // the game. Linux only.
 #pragma once
+#include <windows.h>
 
 namespace vxtest {
 
@@ -27,5 +28,8 @@ bool MixerDeviceBuffer(int* frames, int* rate);
 
 // Filter graphs alive in the process.
 int LiveFilterGraphs();
+
+// The next RenderFile of any graph fails with `failure`, opening nothing.
+void FailNextRenderFile(HRESULT failure);
 
 }  // namespace vxtest

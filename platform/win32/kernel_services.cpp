@@ -1,7 +1,12 @@
-// Critical sections, the millisecond clock, Sleep and the last-error value.
+// Critical sections, the millisecond clock, Sleep, the last-error value and
+// the program's own file.
 #include <windows.h>
 #include <mmsystem.h>
+#include <unistd.h>
 
+#include "vx_support.h"
+
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <thread>
@@ -48,3 +53,22 @@ thread_local DWORD t_lastError = 0;
 
 DWORD WINAPI GetLastError() { return t_lastError; }
 void WINAPI SetLastError(DWORD error) { t_lastError = error; }
+
+DWORD WINAPI GetModuleFileNameW(HMODULE module, LPWSTR fileName, DWORD size) {
+  char path[4096];
+  const ssize_t n = module ? -1 : readlink("/proc/self/exe", path, sizeof path - 1);
+  if (n < 0 || !fileName || size == 0) {
+    SetLastError(module ? ERROR_INVALID_PARAMETER : ERROR_FILE_NOT_FOUND);
+    return 0;
+  }
+  path[n] = 0;
+  const std::wstring wide = VxUtf8ToUtf32(path);
+  const DWORD copied = std::min<DWORD>(DWORD(wide.size()), size - 1);
+  std::copy(wide.begin(), wide.begin() + copied, fileName);
+  fileName[copied] = 0;
+  if (copied < wide.size()) {
+    SetLastError(ERROR_INSUFFICIENT_BUFFER);
+    return size;
+  }
+  return copied;
+}

@@ -9,6 +9,7 @@
 #include "vx_sound_testing.h"
 
 #include <gtest/gtest.h>
+#include <mmsystem.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -110,6 +111,7 @@ TEST(DeviceMixer, PlaysThroughAPulseAudioServer) {
     ASSERT_FALSE(vxtest::MixerIsSilent()) << "no device through the server";
     int frames = 0, rate = 0;
     EXPECT_TRUE(vxtest::MixerDeviceBuffer(&frames, &rate));
+    EXPECT_GE(waveOutGetNumDevs(), 1u);
     g.control->Run();
     long code = 0;
     LONG_PTR p1, p2;

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 
 using namespace soundtest;
 
@@ -120,6 +123,32 @@ TEST_F(DShowHelperTest, FailedLoadsThrowAndKeepWhatWasLoaded) {
   EXPECT_EQ(DShowHLP::g_sounds.size(), 3u);
 }
 
+// Where nothing can play sound (the dummy driver here), a sound whose graph
+// could not be finished for want of a renderer is kept silent, and one line
+// says that sound is off; a file that cannot be played still fails.
+TEST_F(DShowHelperTest, WithNoSoundOutputAnUnfinishedGraphIsKeptSilent) {
+  ASSERT_EQ(waveOutGetNumDevs(), 0u);
+  testing::internal::CaptureStderr();
+  for (HRESULT failure : {VFW_E_CANNOT_RENDER, VFW_E_NO_AUDIO_HARDWARE}) {
+    vxtest::FailNextRenderFile(failure);
+    EXPECT_NO_THROW(DShowHLP::LoadSound(L"loc.mp3", L"loc"));
+  }
+  const std::string said = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+  EXPECT_NE(said.find("sound_dshow_helper_test: sound is off: "), std::string::npos) << said;
+  EXPECT_EQ(DShowHLP::g_sounds.count(L"loc"), 0u);
+  EXPECT_EQ(vxtest::LiveFilterGraphs(), 2);
+  DShowHLP::PlayFromStart(L"loc", 0, nullptr);
+  DShowHLP::Stop(L"loc");
+  DShowHLP::Play(L"loc", 0, nullptr);
+  EXPECT_EQ(Peak(Pull(Frames(0.2))), 0.0);
+
+  for (HRESULT failure : {VFW_E_UNSUPPORTED_STREAM, VFW_E_INVALID_FILE_FORMAT, E_ACCESSDENIED}) {
+    vxtest::FailNextRenderFile(failure);
+    EXPECT_THROW(DShowHLP::LoadSound(L"loc.mp3", L"loc"), int) << std::hex << failure;
+  }
+}
+
 TEST_F(DShowHelperTest, LoopsThroughTheWindowUntilPlayedWithoutLoop) {
   WNDCLASSEXW wc = {};
   wc.cbSize = sizeof(wc);
@@ -159,3 +188,16 @@ TEST_F(DShowHelperTest, LoopsThroughTheWindowUntilPlayedWithoutLoop) {
 }
 
 }  // namespace
+
+// With a sound output (SDL's disk driver), the same failure is the file's.
+TEST(DShowHelperWithOutput, AnUnfinishedGraphFailsTheLoad) {
+  setenv("SDL_AUDIODRIVER", "disk", 1);
+  setenv("SDL_DISKAUDIOFILE", "output.raw", 1);
+  EXPECT_GE(waveOutGetNumDevs(), 1u);
+  DShowHLP::Startup();
+  vxtest::FailNextRenderFile(VFW_E_CANNOT_RENDER);
+  EXPECT_THROW(DShowHLP::LoadSound(L"loc.mp3", L"loc"), int);
+  EXPECT_TRUE(DShowHLP::g_sounds.empty());
+  DShowHLP::Cleanup();
+  setenv("SDL_AUDIODRIVER", "dummy", 1);
+}
