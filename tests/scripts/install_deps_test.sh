@@ -70,5 +70,12 @@ run "nothing missing" 1000 no "$everything"
 [ $rc -eq 0 ] || fail "exit $rc: $err"
 [ -s "$work/apt" ] && fail "apt-get was run: $(cat "$work/apt")"
 
+# The README names every package the script can ask for.
+case_name="README"
+readme=$(tr '\n' ' ' <"$(dirname "$script")/../README.md")
+for p in $everything; do
+  [[ "$readme" == *[\`\ ]"$p"[\`\ ]* ]] || fail "$p is not in README.md"
+done
+
 [ $failures -eq 0 ] && echo "all cases passed"
 exit $((failures > 0))
