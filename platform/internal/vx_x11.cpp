@@ -44,6 +44,15 @@ Display* DisplayOf(SDL_Window* window) {
   return info.info.x11.display;
 }
 
+// SDL's own connection: any window of the driver's will do, as they all
+// share it, so a hidden one is made for the asking.
+Display* DriverDisplay() {
+  SDL_Window* hidden = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_HIDDEN);
+  Display* display = DisplayOf(hidden);
+  if (hidden) SDL_DestroyWindow(hidden);
+  return display;
+}
+
 }  // namespace
 
 struct VxXErrorTrap::State {
@@ -78,12 +87,7 @@ VxXErrorTrap::~VxXErrorTrap() {
 void VxXErrorTrap::Sync(SDL_Window* window) {
   if (!state_) return;
   if (Display* display = DisplayOf(window)) state_->display = display;
-  if (!state_->display) {
-    // Any window of the driver's will do: they all share its connection.
-    SDL_Window* hidden = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_HIDDEN);
-    state_->display = DisplayOf(hidden);
-    if (hidden) SDL_DestroyWindow(hidden);
-  }
+  if (!state_->display) state_->display = DriverDisplay();
   if (state_->display) XSync(state_->display, False);
 }
 
@@ -107,12 +111,9 @@ std::string VxXErrorTrap::What() const {
 
 bool VxX11LacksGlx() {
   if (!OnX11()) return false;
-  SDL_Window* hidden = SDL_CreateWindow("", 0, 0, 1, 1, SDL_WINDOW_HIDDEN);
-  Display* display = DisplayOf(hidden);
+  Display* display = DriverDisplay();
   int major = 0, firstEvent = 0, firstError = 0;
-  const bool lacks = display && !XQueryExtension(display, "GLX", &major, &firstEvent, &firstError);
-  if (hidden) SDL_DestroyWindow(hidden);
-  return lacks;
+  return display && !XQueryExtension(display, "GLX", &major, &firstEvent, &firstError);
 }
 
 bool VxRestartVideo() {
